@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+namespace clipsight {
+
 bool IsZeroGuid(const GUID& g) {
     static const GUID zero{};
     return g == zero;
@@ -60,3 +62,5 @@ void FormatGuid(const GUID& g, char out[39]) {
     std::snprintf(out, 39, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", g.Data1, g.Data2, g.Data3,
                   g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
 }
+
+}  // namespace clipsight

@@ -1,21 +1,13 @@
-// OLE base types of the media component: GUID (with the platform's 16-byte layout) and HRESULT.
+// OLE base types of the media component: interface and class ids (GUIDs) and HRESULT.
 #pragma once
 #include <cstdint>
-#include <cstring>
 
-struct GUID {
-    uint32_t Data1;
-    uint16_t Data2;
-    uint16_t Data3;
-    uint8_t Data4[8];
-};
-static_assert(sizeof(GUID) == 16, "GUID must keep the platform layout");
+#include "MediaTypes.h"
+
+namespace clipsight {
 
 using IID = GUID;
 using CLSID = GUID;
-
-inline bool operator==(const GUID& a, const GUID& b) { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
-inline bool operator!=(const GUID& a, const GUID& b) { return !(a == b); }
 
 // True when all 16 bytes are zero.
 bool IsZeroGuid(const GUID& g);
@@ -41,3 +33,5 @@ constexpr HRESULT HresultFromSystemError(uint32_t error) {
 
 // IID_IUnknown {00000000-0000-0000-C000-000000000046}.
 constexpr GUID IID_IUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
+}  // namespace clipsight

@@ -61,6 +61,9 @@ protected:
     bool ReadU32BE(uint32_t* value);
     bool ReadFixedPair(uint32_t* value);
 
+    // Ends the walk after a failed read or skip.
+    void EndWalk() { stopped_ = true; }
+
     // The source's size and the walker's position in it.
     uint64_t sourceSize_ = 0;
     uint64_t position_ = 0;

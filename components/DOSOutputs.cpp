@@ -1,0 +1,64 @@
+#include "DOSOutputs.h"
+
+#include <memory>
+
+#include "Module1.h"
+#include "clsWaitableTimer.h"
+#include "forms/MessageBox.h"
+#include "win/CodePage.h"
+#include "win/MessagePump.h"
+#include "win/Process.h"
+#include "win/ProcessTable.h"
+
+QString DOSOutputs::ExecuteCommand(const QString& CommandLine) {
+    if (!CommandLine.isEmpty()) CommandLine_ = CommandLine;
+    if (CommandLine_.isEmpty()) {
+        forms::msgBox("Command Line empty", forms::vbCritical);
+        return QString();
+    }
+
+    win::StartOptions options;
+    options.captureOutput = true;
+    // The child sees the command line as the ANSI code page carries it.
+    const QString ansiLine = win::fromAnsi(win::toAnsi(CommandLine_));
+    win::StartedProcess child = win::startProcess(ansiLine, options);
+    if (child.pipeFailed) {
+        forms::msgBox("CreatePipe failed. Error: " + QString::number(child.errorNumber),
+                      forms::vbCritical);
+        return QString();
+    }
+    if (!child.started) {
+        forms::msgBox("File or command not found", forms::vbCritical);
+        return QString();
+    }
+
+    bool keepGoing = true;
+    Outputs_.clear();
+    std::unique_ptr<clsWaitableTimer> pause;
+    char buffer[1024];
+    do {
+        const long long waiting = win::bytesWaiting(child.outputFd);
+        if (waiting != 0) {
+            const long long n = win::readPipe(child.outputFd, buffer, sizeof buffer);
+            keepGoing = n > 0;
+            const QString chunk = win::fromAnsi(QByteArray(buffer, n > 0 ? int(n) : 0));
+            Outputs_ += chunk;
+            emit ReceiveOutputs(chunk);
+        } else if (!IsProcessRunning(WatchedProcess)) {
+            keepGoing = false;
+        }
+        if (!IsProcessRunning(WatchedProcess)) keepGoing = false;
+        win::pumpMessages();
+        if (!pause) pause = std::make_unique<clsWaitableTimer>();
+        pause->Wait(50);
+    } while (keepGoing);
+
+    win::closeFd(child.outputFd);
+    win::reapChildren();
+    emit CommandOver();
+    return Outputs_;
+}
+
+bool DOSOutputs::IsProcessRunning(const QString& exeName) const {
+    return win::isImageRunning(exeName);
+}

@@ -1,0 +1,171 @@
+#include "win/FileSystem.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStringList>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "win/RuntimeError.h"
+#include "win/WinPath.h"
+
+namespace win {
+
+namespace {
+
+struct Listing {
+    QStringList names;
+    int next = 0;
+};
+
+Listing& listing() {
+    static Listing l;
+    return l;
+}
+
+RuntimeError errnoError(int e) {
+    switch (e) {
+        case ENOENT: return RuntimeError(kErrFileNotFound, "File not found");
+        case EACCES:
+        case EPERM:
+        case EROFS: return RuntimeError(kErrPermissionDenied, "Permission denied");
+        case ENOTDIR: return RuntimeError(kErrPathNotFound, "Path not found");
+        default: return RuntimeError(kErrPathFileAccess, "Path/File access error");
+    }
+}
+
+int hostAttributes(const QString& host, const QString& name) {
+    struct stat st;
+    if (lstat(host.toLocal8Bit().constData(), &st) != 0) return -1;
+    int a = 0;
+    if (S_ISDIR(st.st_mode)) a |= kAttrDirectory;
+    if (!(st.st_mode & S_IWUSR)) a |= kAttrReadOnly;
+    if (name.startsWith('.') && name != "." && name != "..") a |= kAttrHidden;
+    if (!S_ISDIR(st.st_mode)) a |= kAttrArchive;
+    return a;
+}
+
+QRegularExpression wildcard(const QString& pattern) {
+    // Only * and ? are wildcards in a listing pattern; everything else is literal.
+    QString re;
+    for (const QChar c : pattern) {
+        if (c == '*') re += ".*";
+        else if (c == '?') re += '.';
+        else re += QRegularExpression::escape(QString(c));
+    }
+    return QRegularExpression(QRegularExpression::anchoredPattern(re),
+                              QRegularExpression::CaseInsensitiveOption);
+}
+
+}  // namespace
+
+QString dir(const QString& pattern, int attributeMask) {
+    Listing& l = listing();
+    l.names.clear();
+    l.next = 0;
+    const int cut = pattern.lastIndexOf('\\');
+    QString folder = cut >= 0 ? pattern.left(cut + 1) : QString();
+    QString namePattern = cut >= 0 ? pattern.mid(cut + 1) : pattern;
+    if (namePattern.isEmpty()) namePattern = "*";
+    const QString hostFolder = folder.isEmpty() ? QDir::currentPath() : toHostPath(folder);
+    QDir d(hostFolder);
+    if (!d.exists()) return QString();
+    const bool wantFolders = attributeMask & kAttrDirectory;
+    const bool wantHidden = attributeMask & kAttrHidden;
+    const QRegularExpression re = wildcard(namePattern);
+    QStringList entries = d.entryList(QDir::AllEntries | QDir::Hidden | QDir::System, QDir::Unsorted);
+    for (const QString& e : entries) {
+        if ((e == "." || e == "..") && !wantFolders) continue;
+        if (!re.match(e).hasMatch() && e != "." && e != "..") continue;
+        if ((e == "." || e == "..") && namePattern != "*" && namePattern != "*.*") continue;
+        const int a = hostAttributes(d.filePath(e), e);
+        if (a < 0) continue;
+        if ((a & kAttrDirectory) && !wantFolders) continue;
+        if ((a & kAttrHidden) && !wantHidden) continue;
+        l.names << e;
+    }
+    return dir();
+}
+
+QString dir() {
+    Listing& l = listing();
+    if (l.next >= l.names.size()) return QString();
+    return l.names[l.next++];
+}
+
+int getAttr(const QString& path) {
+    const QString host = toHostPath(path);
+    const int a = hostAttributes(host, QFileInfo(host).fileName());
+    if (a < 0) throw errnoError(errno);
+    return a;
+}
+
+void setAttr(const QString& path, int attrs) {
+    const QString host = toHostPath(path);
+    struct stat st;
+    const QByteArray h = host.toLocal8Bit();
+    if (stat(h.constData(), &st) != 0) throw errnoError(errno);
+    mode_t m = st.st_mode & 07777;
+    m = (attrs & kAttrReadOnly) ? (m & ~mode_t(S_IWUSR)) : (m | S_IWUSR);
+    if (chmod(h.constData(), m) != 0) throw errnoError(errno);
+}
+
+void killFile(const QString& path) {
+    const QString host = toHostPath(path);
+    QFileInfo fi(host);
+    if (!fi.exists() || fi.isDir()) throw RuntimeError(kErrFileNotFound, "File not found");
+    if (::unlink(host.toLocal8Bit().constData()) != 0) throw errnoError(errno);
+}
+
+void makeFolder(const QString& path) {
+    const QString host = toHostPath(path);
+    if (::mkdir(host.toLocal8Bit().constData(), 0777) != 0) {
+        if (errno == EEXIST) throw RuntimeError(kErrPathFileAccess, "Path/File access error");
+        if (errno == ENOENT) throw RuntimeError(kErrPathNotFound, "Path not found");
+        throw errnoError(errno);
+    }
+}
+
+void removeFolder(const QString& path) {
+    const QString host = toHostPath(path);
+    if (::rmdir(host.toLocal8Bit().constData()) != 0) {
+        if (errno == ENOENT) throw RuntimeError(kErrPathNotFound, "Path not found");
+        throw RuntimeError(kErrPathFileAccess, "Path/File access error");
+    }
+}
+
+void copyFile(const QString& from, const QString& to) {
+    const QString src = toHostPath(from);
+    const QString dst = toHostPath(to);
+    if (!QFileInfo(src).isFile()) throw RuntimeError(kErrFileNotFound, "File not found");
+    // Copy to a neighbour first so a failed copy never leaves a half-written target.
+    const QString tmp = dst + ".copying";
+    QFile::remove(tmp);
+    if (!QFile::copy(src, tmp)) {
+        QFile::remove(tmp);
+        throw RuntimeError(kErrPathFileAccess, "Path/File access error");
+    }
+    if (::rename(tmp.toLocal8Bit().constData(), dst.toLocal8Bit().constData()) != 0) {
+        QFile::remove(tmp);
+        throw errnoError(errno);
+    }
+}
+
+bool fileExists(const QString& path) {
+    QFileInfo fi(toHostPath(path));
+    return fi.exists() && !fi.isDir();
+}
+
+bool folderExists(const QString& path) { return QFileInfo(toHostPath(path)).isDir(); }
+
+long long fileLength(const QString& path) {
+    QFileInfo fi(toHostPath(path));
+    return fi.exists() ? fi.size() : -1;
+}
+
+}  // namespace win

@@ -1,0 +1,37 @@
+#pragma once
+// File and folder operations on Windows paths, with the runtime's attribute words.
+// On the host, "read-only" is a missing owner write bit and "hidden" a name starting with a dot.
+// Failures raise RuntimeError (skipped where the caller runs with error skipping).
+#include <QString>
+
+namespace win {
+
+enum FileAttribute {
+    kAttrNormal = 0,
+    kAttrReadOnly = 1,
+    kAttrHidden = 2,
+    kAttrSystem = 4,
+    kAttrVolume = 8,
+    kAttrDirectory = 16,
+    kAttrArchive = 32,
+};
+
+// The runtime's directory listing; it keeps one listing at a time. `dir(pattern, mask)` starts
+// a listing of the names matching the pattern's last component (wildcards * and ?; a pattern
+// ending in "\" lists everything in the folder), including "." and ".." for folders when
+// kAttrDirectory is in the mask; `dir()` returns the next name; "" when there are no more.
+// Normal files are always listed; hidden, system and folder entries only when the mask asks.
+QString dir(const QString& pattern, int attributeMask = kAttrNormal);
+QString dir();
+
+int getAttr(const QString& path);             // raises 53 when missing
+void setAttr(const QString& path, int attrs);  // read-only sets/clears the owner write bit
+void killFile(const QString& path);            // deletes one file
+void makeFolder(const QString& path);          // MkDir: parent must exist, raises 75 if present
+void removeFolder(const QString& path);        // RmDir: must be empty
+void copyFile(const QString& from, const QString& to);  // overwrites
+bool fileExists(const QString& path);
+bool folderExists(const QString& path);
+long long fileLength(const QString& path);     // -1 when missing
+
+}  // namespace win

@@ -1,0 +1,62 @@
+#include "TestSupport.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+
+namespace testing_support {
+
+ScratchDriveC::ScratchDriveC() : previous_(qgetenv("LUMIDOC_DRIVE_C")) {
+    qputenv("LUMIDOC_DRIVE_C", dir_.path().toLocal8Bit());
+}
+
+ScratchDriveC::~ScratchDriveC() {
+    // Give back write permission anywhere a test took it away, so the folder can be removed.
+    QDir d(dir_.path());
+    system(("chmod -R u+w '" + dir_.path() + "' 2>/dev/null").toLocal8Bit().constData());
+    if (previous_.isEmpty()) {
+        qunsetenv("LUMIDOC_DRIVE_C");
+    } else {
+        qputenv("LUMIDOC_DRIVE_C", previous_);
+    }
+}
+
+QString ScratchDriveC::hostPath(const QString& relative) const {
+    return relative.isEmpty() ? dir_.path() : dir_.path() + "/" + relative;
+}
+
+QString writeScript(const QString& hostPath, const QString& body) {
+    writeFile(hostPath, ("#!/bin/bash\n" + body + "\n").toUtf8());
+    QFile::setPermissions(hostPath, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                        QFile::ReadGroup | QFile::ExeGroup);
+    return hostPath;
+}
+
+bool writeFile(const QString& hostPath, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(hostPath).absolutePath());
+    QFile f(hostPath);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+    return f.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString& hostPath) {
+    QFile f(hostPath);
+    if (!f.open(QIODevice::ReadOnly)) return QByteArray();
+    return f.readAll();
+}
+
+bool waitUntil(const std::function<bool()>& predicate, int timeoutMs) {
+    QElapsedTimer t;
+    t.start();
+    while (!predicate()) {
+        if (t.elapsed() > timeoutMs) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+}  // namespace testing_support

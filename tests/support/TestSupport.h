@@ -1,0 +1,32 @@
+#pragma once
+// Scratch folders for tests: a drive C of their own and a program folder of their own.
+#include <QString>
+#include <QTemporaryDir>
+
+#include <functional>
+
+namespace testing_support {
+
+// Points drive C at a fresh temporary folder for the life of the object.
+class ScratchDriveC {
+public:
+    ScratchDriveC();
+    ~ScratchDriveC();
+    QString hostPath(const QString& relative = QString()) const;  // host path inside drive C
+
+private:
+    QTemporaryDir dir_;
+    QByteArray previous_;
+};
+
+// Writes an executable shell script (a stand-in program) and returns its host path.
+QString writeScript(const QString& hostPath, const QString& body);
+
+// Writes bytes to a host file, creating its folder.
+bool writeFile(const QString& hostPath, const QByteArray& bytes);
+QByteArray readFile(const QString& hostPath);
+
+// Runs the event loop until the predicate holds or the time runs out; returns the predicate.
+bool waitUntil(const std::function<bool()>& predicate, int timeoutMs = 10000);
+
+}  // namespace testing_support

@@ -52,3 +52,14 @@ printf '1\n00:00:00,000 --> 00:00:00,900\nHello\n' >"$srt"
   -c:v libvpx -b:v 50k -c:a libvorbis -ac 2 "$out/webm-vp8-vorbis.webm"
 
 ls -l "$out"/mkv-* "$out"/webm-*
+
+# Raw video elementary streams, one picture each, for the header decoders.
+es() { "${ff[@]}" -f lavfi -i "$(vsrc "$1" 25 0.04)" -frames:v 1 "${@:2}"; }
+es 320x180 -c:v libx264 -preset ultrafast -pix_fmt yuv420p "$out/es-h264-320x180.h264"
+es 352x288 -c:v libx264 -preset ultrafast -pix_fmt yuv420p -flags +ildct+ilme -x264-params interlaced=1 \
+  "$out/es-h264-interlaced-352x288.h264"
+es 176x100 -c:v libx264 -preset ultrafast -pix_fmt yuv444p "$out/es-h264-444-176x100.h264"
+es 200x120 -c:v libx264 -preset ultrafast -pix_fmt yuv420p10le "$out/es-h264-10bit-200x120.h264"
+es 720x576 -c:v mpeg2video -b:v 500k "$out/es-mpeg2-720x576.m2v"
+es 352x240 -c:v mpeg1video -b:v 300k "$out/es-mpeg1-352x240.m1v"
+ls -l "$out"/es-*

@@ -39,7 +39,14 @@ QString App::title() {
 
 void App::setTitle(const QString& t) { titleText() = t; }
 
-QString App::path() { return win::appPath(); }
+static QString& pathOverride() {
+    static QString p;
+    return p;
+}
+
+QString App::path() { return pathOverride().isEmpty() ? win::appPath() : pathOverride(); }
+
+void App::setPathOverride(const QString& winPath) { pathOverride() = winPath; }
 
 bool App::prevInstance() { return prevInstance(win::exeName()); }
 

@@ -14,6 +14,9 @@ public:
 
     // The program folder as a Windows path without trailing "\".
     static QString path();
+    // Tests lay out a program folder of their own: a non-empty Windows path replaces the
+    // executable's folder until it is cleared again with "".
+    static void setPathOverride(const QString& winPath);
 
     // True when another instance of this program (same executable name, same user) runs.
     // The first call takes the instance lock, which is kept until the process ends.

@@ -3,6 +3,9 @@
 // viewer window and the recognition run use.
 #include <QWidget>
 
+class QAbstractScrollArea;
+class QTreeWidget;
+
 class PDFView : public QWidget {
     Q_OBJECT
 public:
@@ -30,6 +33,18 @@ public:
     void ShowBookmarkPane(long show);  // 1 show, 0 hide
     void FitToWidth();
     void FitToPage();
+
+    // Zoom limits: a request outside them is clamped.
+    static constexpr double kMinZoom = 0.1;
+    static constexpr double kMaxZoom = 16.0;
+
+    // For tests and the window: state that the members above do not read back.
+    long layoutMode() const;           // 1 single page, 2 continuous
+    bool bookmarkPaneVisible() const;  // the pane's own state (also false while hidden by parent)
+    QTreeWidget* bookmarkTree() const;
+    QAbstractScrollArea* pageArea() const;
+    // Pages rendered since the document was opened (each visible tile counts once).
+    long renderedTileCount() const;
 
 signals:
     // Page, page count or zoom changed (the window refreshes its status line).

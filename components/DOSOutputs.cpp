@@ -44,10 +44,11 @@ QString DOSOutputs::ExecuteCommand(const QString& CommandLine) {
             const QString chunk = win::fromAnsi(QByteArray(buffer, n > 0 ? int(n) : 0));
             Outputs_ += chunk;
             emit ReceiveOutputs(chunk);
+            if (!IsProcessRunning(WatchedProcess)) keepGoing = false;
         } else if (!IsProcessRunning(WatchedProcess)) {
+            // One look at the process table serves both tests of an empty-pipe pass.
             keepGoing = false;
         }
-        if (!IsProcessRunning(WatchedProcess)) keepGoing = false;
         win::pumpMessages();
         if (!pause) pause = std::make_unique<clsWaitableTimer>();
         pause->Wait(50);

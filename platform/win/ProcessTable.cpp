@@ -1,8 +1,17 @@
 #include "win/ProcessTable.h"
 
-#include <QDir>
-#include <QFile>
 #include <QHash>
+#include <QSet>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include <signal.h>
 #include <sys/wait.h>
@@ -16,27 +25,79 @@ QHash<pid_t, QString>& children() {
     return map;
 }
 
-QString baseName(const QByteArray& path) {
-    const int cut = path.lastIndexOf('/');
-    return QString::fromLocal8Bit(path.mid(cut + 1));
+// Reads a small /proc file whole; plain system calls keep a walk of the table cheap, since
+// the command runner walks it twice per 50 ms pass.
+int readSmall(const char* path, char* buf, int size) {
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    const ssize_t n = ::read(fd, buf, size_t(size - 1));
+    ::close(fd);
+    if (n < 0) return -1;
+    buf[n] = '\0';
+    return int(n);
+}
+
+struct CachedName {
+    std::int64_t readAt = 0;  // steady-clock milliseconds
+    QString name;
+};
+
+std::int64_t nowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// Names of processes we did not start, by pid. An entry is read again after a second, so a
+// process that execs under another name is seen soon; dropped when its pid is gone.
+QHash<pid_t, CachedName>& foreignNames() {
+    static QHash<pid_t, CachedName> cache;
+    return cache;
+}
+
+// State letter of a process from its stat file; 0 when it is gone.
+char processState(pid_t pid, char* buf, int size, const char** closeParen) {
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/%d/stat", int(pid));
+    if (readSmall(path, buf, size) <= 0) return 0;
+    const char* close = std::strrchr(buf, ')');
+    if (closeParen) *closeParen = close;
+    if (!close || close[1] == '\0' || close[2] == '\0') return 0;
+    return close[2];
 }
 
 // Image name of a process we did not start; empty for zombies and kernel threads.
-QString foreignImageName(const QString& pidText) {
-    QFile stat("/proc/" + pidText + "/stat");
-    if (!stat.open(QIODevice::ReadOnly)) return QString();
-    const QByteArray s = stat.readAll();
-    const int close = s.lastIndexOf(')');
-    if (close < 0 || close + 2 >= s.size() || s[close + 2] == 'Z') return QString();
-    QFile cmd("/proc/" + pidText + "/cmdline");
-    if (cmd.open(QIODevice::ReadOnly)) {
-        const QByteArray c = cmd.read(4096);
-        const int nul = c.indexOf('\0');
-        const QByteArray argv0 = nul >= 0 ? c.left(nul) : c;
-        if (!argv0.isEmpty()) return baseName(argv0);
+QString foreignImageName(pid_t pid) {
+    auto& cache = foreignNames();
+    const std::int64_t now = nowMs();
+    auto it = cache.find(pid);
+    if (it != cache.end() && now - it->readAt < 1000) return it->name;
+
+    char buf[1024];
+    const char* close = nullptr;
+    const char state = processState(pid, buf, sizeof buf, &close);
+    QString name;
+    if (state != 0 && state != 'Z') {
+        char path[64];
+        std::snprintf(path, sizeof path, "/proc/%d/cmdline", int(pid));
+        char cmd[1024];
+        if (readSmall(path, cmd, sizeof cmd) > 0 && cmd[0] != '\0') {
+            const char* slash = std::strrchr(cmd, '/');
+            name = QString::fromLocal8Bit(slash ? slash + 1 : cmd);
+        } else {
+            const char* open = std::strchr(buf, '(');
+            if (open && close) name = QString::fromLocal8Bit(open + 1, int(close - open - 1));
+        }
     }
-    const int open = s.indexOf('(');
-    return open >= 0 ? QString::fromLocal8Bit(s.mid(open + 1, close - open - 1)) : QString();
+    cache.insert(pid, {now, name});
+    return name;
+}
+
+// A cached entry may have ended or become a zombie since it was read.
+bool stillAlive(pid_t pid) {
+    char buf[1024];
+    const char state = processState(pid, buf, sizeof buf, nullptr);
+    return state != 0 && state != 'Z';
 }
 
 }  // namespace
@@ -61,26 +122,37 @@ QList<ProcessEntry> processSnapshot() {
     reapChildren();
     QList<ProcessEntry> out;
     const auto& map = children();
-    const QStringList pids = QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    for (const QString& p : pids) {
-        bool ok = false;
-        const pid_t pid = pid_t(p.toInt(&ok));
-        if (!ok) continue;
+    DIR* proc = opendir("/proc");
+    if (!proc) return out;
+    QSet<pid_t> seen;
+    while (dirent* e = readdir(proc)) {
+        char* end = nullptr;
+        const long v = std::strtol(e->d_name, &end, 10);
+        if (!end || *end != '\0' || v <= 0) continue;
+        const pid_t pid = pid_t(v);
+        seen.insert(pid);
         auto it = map.constFind(pid);
         if (it != map.constEnd()) {
             out.append({pid, it.value()});
             continue;
         }
-        const QString name = foreignImageName(p);
+        const QString name = foreignImageName(pid);
         if (!name.isEmpty()) out.append({pid, name});
+    }
+    closedir(proc);
+    auto& cache = foreignNames();
+    for (auto it = cache.begin(); it != cache.end();) {
+        it = seen.contains(it.key()) ? std::next(it) : cache.erase(it);
     }
     return out;
 }
 
 bool isImageRunning(const QString& imageName) {
     bool found = false;
+    const auto& mine = children();
     for (const ProcessEntry& e : processSnapshot()) {
-        if (e.imageName.compare(imageName, Qt::CaseInsensitive) == 0) found = true;
+        if (e.imageName.compare(imageName, Qt::CaseInsensitive) != 0) continue;
+        if (mine.contains(e.pid) || stillAlive(e.pid)) found = true;
     }
     return found;
 }

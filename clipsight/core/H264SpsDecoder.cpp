@@ -21,8 +21,8 @@ void SkipScalingList(VideoHeaderDecoder::BitCursor& c, int size) {
     int nextScale = 8;
     for (int j = 0; j < size && !c.overrun; ++j) {
         if (nextScale != 0) {
-            const int delta = VideoHeaderDecoder::ReadSe(c);
-            nextScale = ((lastScale + delta) % 256 + 256) % 256;
+            const int64_t delta = VideoHeaderDecoder::ReadSe(c);
+            nextScale = static_cast<int>(((lastScale + delta) % 256 + 256) % 256);
         }
         lastScale = nextScale == 0 ? lastScale : nextScale;
     }

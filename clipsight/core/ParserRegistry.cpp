@@ -3,17 +3,8 @@
 #include <new>
 
 #include "MkvParser.h"
-
-// The transport stream and MP4 parsers live in their own files; the registry picks them up
-// as soon as those files are part of the library.
-#if __has_include("TsParser.h")
-#include "TsParser.h"
-#define CLIPSIGHT_HAVE_TS_PARSER 1
-#endif
-#if __has_include("Mp4Parser.h")
 #include "Mp4Parser.h"
-#define CLIPSIGHT_HAVE_MP4_PARSER 1
-#endif
+#include "TsParser.h"
 
 namespace clipsight {
 
@@ -30,13 +21,9 @@ void ParserRegistry::AddParser(MediaParser* parser) {
 
 void ParserRegistry::AddDefaultParsers() {
     AddParser(new (std::nothrow) MkvParser());
-#ifdef CLIPSIGHT_HAVE_TS_PARSER
     AddParser(new (std::nothrow) TsParser());
-#endif
     AddParser(new (std::nothrow) NullParser());
-#ifdef CLIPSIGHT_HAVE_MP4_PARSER
     AddParser(new (std::nothrow) Mp4Parser());
-#endif
 }
 
 int ParserRegistry::ProbeAndParse(const char* path, int containerType, StreamList** out) {

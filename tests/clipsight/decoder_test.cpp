@@ -447,3 +447,34 @@ TEST(DecoderVc1Test, SimpleAndMainProfilesCompleteWithoutSize) {
 }
 
 }  // namespace
+
+// The fuzzing regression corpora, replayed here too (without the sanitizers).
+#include <filesystem>
+
+namespace {
+
+template <typename Decoder>
+int ReplayDecoderCorpus(const char* name) {
+    const std::filesystem::path dir = std::filesystem::path(CLIPSIGHT_TEST_DATA) / "corpus" / name;
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        if (!entry.is_regular_file()) continue;
+        FileHandle h = OpenFileForReading(entry.path().c_str());
+        Bytes b(GetFileSize(h));
+        ReadFile(h, b.data(), b.size());
+        CloseFile(h);
+        Decoder d;
+        d.Decode(b.data(), b.size());
+        EXPECT_LE(d.decodedCount, 1u) << entry.path();
+        ++files;
+    }
+    return files;
+}
+
+TEST(DecoderCorpusTest, RegressionCorporaDecodeCleanly) {
+    EXPECT_GT(ReplayDecoderCorpus<H264SpsDecoder>("h264"), 0);
+    EXPECT_GT(ReplayDecoderCorpus<MpegSequenceHeaderDecoder>("mpeg"), 0);
+    EXPECT_GT(ReplayDecoderCorpus<Vc1SequenceHeaderDecoder>("vc1"), 0);
+}
+
+}  // namespace

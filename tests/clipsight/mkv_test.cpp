@@ -713,3 +713,24 @@ TEST(MkvTest, InvalidHandleOrOccupiedOutput) {
 }
 
 }  // namespace
+
+// The fuzzing regression corpus, replayed here too (without the sanitizers) so that every
+// test run checks it.
+#include <filesystem>
+
+namespace {
+
+TEST(MkvCorpusTest, RegressionCorpusParsesCleanly) {
+    const std::filesystem::path dir = std::filesystem::path(CLIPSIGHT_TEST_DATA) / "corpus" / "mkv";
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        if (!entry.is_regular_file()) continue;
+        MkvRun run = ParsePath(entry.path().string());
+        ASSERT_TRUE(run.result == kParseBuilt || run.result == kParseNoList) << entry.path();
+        ASSERT_EQ(run.result == kParseBuilt, run.list != nullptr) << entry.path();
+        ++files;
+    }
+    EXPECT_GT(files, 0);
+}
+
+}  // namespace

@@ -277,3 +277,21 @@ TEST(RegistryDescriptionTest, NewIsZeroAndCopiesAreWhole) {
 }
 
 }  // namespace
+
+#include "Mp4Parser.h"
+#include "TsParser.h"
+
+namespace {
+
+TEST(RegistryTest, DefaultParserOrder) {
+    ParserRegistry registry;
+    registry.AddDefaultParsers();
+    const auto& p = registry.Parsers();
+    ASSERT_EQ(p.size(), 4u);
+    EXPECT_EQ(typeid(*p[0]), typeid(MkvParser));
+    EXPECT_EQ(typeid(*p[1]), typeid(TsParser));
+    EXPECT_EQ(typeid(*p[2]), typeid(NullParser));
+    EXPECT_EQ(typeid(*p[3]), typeid(Mp4Parser));
+}
+
+}  // namespace

@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# Fuzzes the media component: builds its libFuzzer targets with clang (AddressSanitizer and
+# UndefinedBehaviorSanitizer) in a build folder of their own, replays each target's committed
+# regression corpus, then runs every target for N seconds (default 30), all at once.
+#   tools/fuzz-clipsight.sh [SECONDS]
+# Targets are the fuzz_<name> programs of clipsight/fuzz/; corpora are
+# tests/data/media/corpus/<name>/. A crash leaves its input in <build>/fuzz-artifacts/;
+# once fixed, copy it into the target's corpus folder so the replay keeps checking it.
+# Without clang++ this prints a note and succeeds.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-30}
+build=${CLIPSIGHT_FUZZ_BUILD:-build-fuzz}
+corpus=tests/data/media/corpus
+
+if ! command -v clang++ >/dev/null 2>&1; then
+  echo "fuzz-clipsight: clang++ not found; fuzzing skipped"
+  exit 0
+fi
+
+cmake -S . -B "$build" -DLUMIDOC_FUZZ=ON -DLUMIDOC_GUI=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+cmake --build "$build" --target clipsight_fuzz -j"$(nproc)" >/dev/null
+
+targets=()
+for t in "$build"/clipsight/fuzz/fuzz_*; do
+  [ -f "$t" ] && [ -x "$t" ] && targets+=("$t")
+done
+if [ ${#targets[@]} -eq 0 ]; then
+  echo "fuzz-clipsight: no fuzz targets were built" >&2
+  exit 1
+fi
+
+# Allocations above 256 MB, inputs that take over 10 s, leaks and sanitizer reports all fail.
+opts=(-malloc_limit_mb=256 -rss_limit_mb=2048 -timeout=10 -print_final_stats=0)
+artifacts="$build/fuzz-artifacts"
+logs="$build/fuzz-logs"
+mkdir -p "$artifacts" "$logs"
+failed=0
+
+# 1. Replay the regression corpora.
+for t in "${targets[@]}"; do
+  name=${t##*/fuzz_}
+  mkdir -p "$corpus/$name"
+  if "$t" -runs=0 "${opts[@]}" -artifact_prefix="$artifacts/$name-" "$corpus/$name" \
+      >"$logs/replay-$name.log" 2>&1; then
+    echo "replay $name: $(find "$corpus/$name" -type f | wc -l) inputs passed"
+  else
+    echo "replay $name: FAILED (see $logs/replay-$name.log)"
+    grep -E "ERROR|runtime error|SUMMARY" "$logs/replay-$name.log" | head -5 || true
+    failed=1
+  fi
+done
+
+# 2. Fuzz every target for the given time, at most one per core at a time.
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+running=0
+for t in "${targets[@]}"; do
+  name=${t##*/fuzz_}
+  mkdir -p "$work/$name"
+  (
+    rc=0
+    "$t" -max_total_time="$seconds" "${opts[@]}" -artifact_prefix="$artifacts/$name-" \
+      "$work/$name" "$corpus/$name" >"$logs/fuzz-$name.log" 2>&1 || rc=$?
+    echo "$rc" >"$work/$name.rc"
+  ) &
+  running=$((running + 1))
+  if [ "$running" -ge "$(nproc)" ]; then
+    wait -n || true
+    running=$((running - 1))
+  fi
+done
+wait
+for t in "${targets[@]}"; do
+  name=${t##*/fuzz_}
+  if [ "$(cat "$work/$name.rc" 2>/dev/null || echo 1)" = 0 ]; then
+    runs=$(grep -Eo 'Done [0-9]+ runs' "$logs/fuzz-$name.log" | tail -1 | cut -d' ' -f2)
+    echo "fuzz $name: ${seconds}s, ${runs:-?} runs, no finding"
+  else
+    echo "fuzz $name: FINDING (see $logs/fuzz-$name.log)"
+    grep -E "ERROR|runtime error|SUMMARY|Test unit written" "$logs/fuzz-$name.log" | head -5 || true
+    failed=1
+  fi
+done
+
+if [ "$failed" -ne 0 ]; then
+  echo "fuzz-clipsight: FAILED"
+  exit 1
+fi
+echo "fuzz-clipsight: all targets passed"

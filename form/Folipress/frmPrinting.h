@@ -12,6 +12,7 @@
 #include <QString>
 
 class QLabel;
+class QMimeData;
 class QLineEdit;
 class QListWidget;
 class QMenu;
@@ -94,7 +95,14 @@ public:
     void AddFolder();
     void AddFile();                           // toolbar index 0
     void AddAnsiSafe(const QString& name);    // one entry appended to both lists
-    void AddDroppedFiles(const QStringList& names);
+    void AddDroppedFiles(const QMimeData* Data);
+    // Drop targets: the visible list, the start picture and the drop hint.
+    void List2_OLEDragDrop(const QMimeData* Data);
+    void picDoor_OLEDragDrop(const QMimeData* Data);
+    void picText_OLEDragDrop(const QMimeData* Data);
+    void List2_OLEDragOver();
+    // Highest number tried for a copy's name in "c:\tmp" (lowered by tests).
+    int copyNumberLimit = 99999;
 
     // --- frmPrinting_Load.cpp ---
     void Form_Load();

@@ -1,0 +1,103 @@
+// The page renderer on documents the test makes: sizes, passwords, damaged files, TIFF export.
+#include <QProcess>
+
+#include "RecognitionFixture.h"
+#include "pdfrender/PageRenderer.h"
+
+using namespace recognition_test;
+using testing_support::ScratchDriveC;
+
+namespace {
+
+int progressCalls = 0;
+int countProgress(int, int, int) {
+    ++progressCalls;
+    return 1;
+}
+
+}  // namespace
+
+TEST(PageRenderer, OpensAndMeasuresPagesAndForgetsClosedHandles) {
+    ScratchDriveC c;
+    makePdf(c.hostPath("docs/a.pdf"), {"one", "two", "three"}, QSizeF(612, 792));
+    const int h = pdfrender::OpenPDF("C:\\DOCS\\A.PDF", "");  // case-insensitive like the drive
+    ASSERT_GT(h, 0);
+    EXPECT_EQ(pdfrender::GetPageNum(h), 3);
+    EXPECT_EQ(pdfrender::GetPageWidth(h, 1), 612);
+    EXPECT_EQ(pdfrender::GetPageHeight(h, 1), 792);
+    EXPECT_EQ(pdfrender::GetPageWidth(h, 4), 0);
+    EXPECT_EQ(pdfrender::GetPageWidth(h, 0), 0);
+    const int h2 = pdfrender::OpenPDF("c:\\docs\\a.pdf", "");
+    EXPECT_NE(h, h2);
+    pdfrender::ClosePDF(h);
+    EXPECT_EQ(pdfrender::GetPageNum(h), 0);
+    EXPECT_EQ(pdfrender::GetPageWidth(h, 1), 0);
+    EXPECT_EQ(pdfrender::GetPageNum(h2), 3);
+    pdfrender::ClosePDF(h2);
+    pdfrender::ClosePDF(h2);  // twice is harmless
+    EXPECT_EQ(pdfrender::ExportTIF(h2, "c:\\", "", 100, 100, 1, 1, nullptr, 1, 0), -1);
+}
+
+TEST(PageRenderer, RefusesMissingDamagedAndLockedDocuments) {
+    ScratchDriveC c;
+    EXPECT_EQ(pdfrender::OpenPDF("c:\\nothing.pdf", ""), 0);
+    EXPECT_EQ(pdfrender::OpenPDF("", ""), 0);
+    writeFile(c.hostPath("bad.pdf"), "%PDF-1.4\n1 0 obj << /Type /Catalog >>\ngarbage\n%%EOF\n");
+    EXPECT_EQ(pdfrender::OpenPDF("c:\\bad.pdf", ""), 0);
+    writeFile(c.hostPath("empty.pdf"), "");
+    EXPECT_EQ(pdfrender::OpenPDF("c:\\empty.pdf", ""), 0);
+
+    makePdf(c.hostPath("plain.pdf"), {"secret words"});
+    ASSERT_EQ(QProcess::execute("pdftk", {c.hostPath("plain.pdf"), "output", c.hostPath("locked.pdf"),
+                                          "user_pw", "opensesame", "owner_pw", "owner"}),
+              0);
+    EXPECT_EQ(pdfrender::OpenPDF("c:\\locked.pdf", ""), 0);
+    EXPECT_EQ(pdfrender::OpenPDF("c:\\locked.pdf", "wrong"), 0);
+    const int h = pdfrender::OpenPDF("c:\\locked.pdf", "opensesame");
+    EXPECT_GT(h, 0);
+    EXPECT_EQ(pdfrender::GetPageNum(h), 1);
+    pdfrender::ClosePDF(h);
+}
+
+TEST(PageRenderer, ExportsEightBitTiffsAtTheAskedResolutionAndCallsBack) {
+    ScratchDriveC c;
+    makePdf(c.hostPath("a.pdf"), {"one", "two", "three"}, QSizeF(144, 72));
+    QDir().mkpath(c.hostPath("ocrtmp"));
+    const int h = pdfrender::OpenPDF("c:\\a.pdf", "");
+    ASSERT_GT(h, 0);
+
+    progressCalls = 0;
+    EXPECT_EQ(pdfrender::ExportTIF(h, "c:\\OCRtmp\\", "", 150, 150, 2, 3, countProgress,
+                                   pdfrender::kTifGrey, pdfrender::kTifUncompressed),
+              2);
+    EXPECT_GE(progressCalls, 4);
+    EXPECT_FALSE(QFile::exists(c.hostPath("ocrtmp/0001.tif")));
+    const TiffInfo grey = readTiff(c.hostPath("ocrtmp/0002.tif"));
+    ASSERT_TRUE(grey.ok);
+    EXPECT_EQ(grey.bits, 8);
+    EXPECT_EQ(grey.samples, 1);
+    EXPECT_FLOAT_EQ(grey.xres, 150);
+    EXPECT_FLOAT_EQ(grey.yres, 150);
+    EXPECT_EQ(grey.width, 300u);  // 144 pt at 150 dpi
+    EXPECT_EQ(grey.height, 150u);
+    EXPECT_TRUE(readTiff(c.hostPath("ocrtmp/0003.tif")).ok);
+
+    // RGB, compressed, with a prefix; pages outside the document are skipped.
+    EXPECT_EQ(pdfrender::ExportTIF(h, "c:\\ocrtmp\\", "r", 72, 96, 3, 5, nullptr,
+                                   pdfrender::kTifRgb, pdfrender::kTifDeflate),
+              1);
+    const TiffInfo rgb = readTiff(c.hostPath("ocrtmp/r0003.tif"));
+    ASSERT_TRUE(rgb.ok);
+    EXPECT_EQ(rgb.bits, 8);
+    EXPECT_EQ(rgb.samples, 3);
+    EXPECT_EQ(rgb.width, 144u);
+    EXPECT_EQ(rgb.height, 96u);
+    EXPECT_FALSE(QFile::exists(c.hostPath("ocrtmp/r0004.tif")));
+
+    // Five-digit page numbers keep all their digits; a missing folder writes nothing.
+    EXPECT_EQ(pdfrender::tifFileName("", 7), "0007.tif");
+    EXPECT_EQ(pdfrender::tifFileName("", 12345), "12345.tif");
+    EXPECT_EQ(pdfrender::ExportTIF(h, "c:\\nofolder\\", "", 72, 72, 1, 1, nullptr, 1, 0), 0);
+    EXPECT_EQ(pdfrender::ExportTIF(h, "c:\\ocrtmp\\", "", 0, 72, 1, 1, nullptr, 1, 0), -1);
+    pdfrender::ClosePDF(h);
+}

@@ -14,6 +14,7 @@
 
 #include <tiffio.h>
 
+#include "ProgramVariables.h"
 #include "TestSupport.h"
 #include "frmOCR.h"
 #include "win/WinPath.h"
@@ -54,13 +55,15 @@ inline void setPathIni(const QString& content) {
     if (!content.isNull()) writeFile(ini, content.toLatin1());
 }
 
-// An engine stand-in: writes "page <base name>" as the page text and records its arguments.
-// `extra` runs first (it may exit to play an engine that writes nothing).
+// An engine stand-in: writes "page <base name>" as the page text and logs its arguments, then
+// "tif" when the page image was there. `extra` runs before the text is written (it may exit
+// to play an engine that writes nothing).
 inline void installStandInEngine(const QString& logHostPath, const QString& extra = QString()) {
     const QString ocr = programFolder() + "/ocr.exe";
     QFile::remove(ocr);
-    writeScript(ocr, "printf '%s|' \"$@\" >> '" + logHostPath + "'; echo >> '" + logHostPath +
-                         "'\n" + extra + "\nprintf 'page %s\\n' \"$(basename \"$2\")\" > \"$2.txt\"");
+    const QString log = "'" + logHostPath + "'";
+    writeScript(ocr, "{ printf '%s|' \"$@\"; [ -f \"$1\" ] && printf tif; echo; } >> " + log + "\n" +
+                         extra + "\nprintf 'page %s\\n' \"$(basename \"$2\")\" > \"$2.txt\"");
 }
 
 // A real engine: tesseract with the program folder's language data.
@@ -116,5 +119,56 @@ inline TiffInfo readTiff(const QString& hostPath) {
     TIFFClose(t);
     return info;
 }
+
+// One recognition setting: scratch drive C, a document at C:\docs\report.final.pdf, the output
+// folder C:\out\ in path.ini, the stand-in engine and the WordPad recorder.
+struct RunHarness {
+    testing_support::ScratchDriveC drive;
+    FakeViewer view;
+    QString engineLog = drive.hostPath("engine.log");
+    QString wordpadLog = drive.hostPath("wordpad.log");
+
+    explicit RunHarness(int pages = 3, QSizeF pageSize = QSizeF(200, 60)) {
+        QStringList words;
+        for (int i = 1; i <= pages; ++i) words << QString("page %1").arg(i);
+        if (pages > 0) makePdf(drive.hostPath("docs/report.final.pdf"), words, pageSize);
+        DocPath = "C:\\docs\\report.final.pdf";
+        DocPassword = "";
+        view.pageCount = pages;
+        view.currentPage = 1;
+        setPathIni("C:\\out\\");
+        installStandInEngine(engineLog);
+        installWordPadRecorder(wordpadLog);
+        StopRequested = false;
+    }
+    // Result files in C:\out\ (host paths).
+    QStringList results(const QString& folder = "out") const {
+        QStringList out;
+        const QDir d(drive.hostPath(folder));
+        for (const QString& n : d.entryList({"report-*.txt"}, QDir::Files)) out << d.filePath(n);
+        return out;
+    }
+    QByteArray onlyResult() const {
+        const QStringList r = results();
+        EXPECT_EQ(r.size(), 1) << r.join(",").toStdString();
+        return r.isEmpty() ? QByteArray() : readFile(r[0]);
+    }
+    QStringList engineCalls() const { return lines(engineLog); }
+    // WordPad is not waited for: give the recorder a moment to write. `expected` starts are
+    // waited for; with 0 a short while passes so a stray start would show.
+    QStringList wordpadCalls(int expected = 1) const {
+        if (expected == 0) {
+            testing_support::waitUntil([] { return false; }, 300);
+        } else {
+            testing_support::waitUntil([&] { return lines(wordpadLog).size() >= expected; }, 5000);
+        }
+        return lines(wordpadLog);
+    }
+    bool pageFilesGone() const {
+        return QDir(drive.hostPath("ocrtmp")).entryList(QDir::Files).isEmpty();
+    }
+};
+
+inline QByteArray bom() { return QByteArray("\xEF\xBB\xBF"); }
 
 }  // namespace recognition_test

@@ -77,8 +77,8 @@ public:
     QAction* menuWeb = nullptr;
     QAction* menuAbout = nullptr;
 
-    // The window's one command runner (created at load).
-    DOSOutputs* objDOS = nullptr;
+    // The window's one command runner (created at load); runs pdftk.exe for the conversion run.
+    DOSOutputs* dosRunner = nullptr;
 
     // --- frmPrinting.cpp ---
     void CmdToolsBar_Click(short Index);
@@ -112,6 +112,10 @@ public:
 
     // --- frmPrinting_Convert.cpp ---
     void Command3_Click();
+    // A red heading on the current PDF box; no step of the run calls it.
+    void WriteHeading(const QString& text, short y);
+    // Handle of the PDF box of the page being made.
+    qint32 pdfBox = 0;
 
     // True once Form_Load found another instance running (the program then ends at once).
     bool endedAsSecondInstance = false;

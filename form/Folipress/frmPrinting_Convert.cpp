@@ -1,0 +1,322 @@
+// The conversion run: each image becomes a one-page PDF, pdftk joins the pages and sets the
+// document information, and the result is copied into the output folder under the title.
+#include "frmPrinting.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSlider>
+
+#include <cmath>
+
+#include "API.h"
+#include "DOSOutputs.h"
+#include "FreeImageBinding.h"
+#include "Module1.h"
+#include "SettingsFile.h"
+#include "forms/App.h"
+#include "forms/MessageBox.h"
+#include "forms/SequentialFile.h"
+#include "forms/Shell.h"
+#include "modFunction.h"
+#include "pdfwrite/PdfBox.h"
+#include "win/CodePage.h"
+#include "win/FileSystem.h"
+#include "win/MessagePump.h"
+#include "win/RuntimeError.h"
+
+namespace {
+
+const QString kCreator = QStringLiteral("Lumidoc - Scanned Image To PDF");
+const QString kPageBitmap = QStringLiteral("c:\\tmp\\tmp.bmp");
+const QString kInfoFile = QStringLiteral("c:\\tmp\\info.txt");
+const QString kJoined = QStringLiteral("c:\\tmp\\tmpx.pdf");
+const QString kRunTitle = QStringLiteral("Convert");
+
+QString pageFile(int i) { return "c:\\jpgtmp\\" + QString::number(i) + ".pdf"; }
+QString joinedFile(int k) { return "c:\\tmp\\tmp" + QString::number(k) + ".pdf"; }
+
+// Percentage of step `i` of `last`: with a single image there is nothing to divide, and its
+// page is the whole of the work.
+int percent(int i, int last) {
+    if (last <= 0) return 100;
+    return int(std::floor(double(i) / double(last) * 100.0));
+}
+
+// The title names the output file, so it must be a valid Windows file name.
+bool validFileTitle(const QString& title) {
+    if (title.trimmed().isEmpty()) return false;
+    for (const QChar c : title) {
+        if (c.unicode() < 32 || QStringLiteral("\\/:*?\"<>|").contains(c)) return false;
+    }
+    return true;
+}
+
+// Page files and joined documents an earlier run left behind; removed before a run so that a
+// step that fails now can never pass on an old document, and after a run that succeeded.
+void removeWorkFiles() {
+    static const QRegularExpression joined(QStringLiteral("^tmp(\\d+|x)\\.pdf$"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression page(QStringLiteral("^\\d+\\.pdf$"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    // The ASCII-safe copies in c:\tmp that list entries use are plain numbers with the image's
+    // extension and never match these names.
+    const struct {
+        const char* folder;
+        const QRegularExpression& names;
+    } places[] = {{"c:\\tmp\\", joined}, {"c:\\jpgtmp\\", page}};
+    for (const auto& place : places) {
+        QStringList doomed;
+        win::skipOnError([&] {
+            for (QString n = win::dir(QString::fromLatin1(place.folder) + "*.pdf"); !n.isEmpty();
+                 n = win::dir()) {
+                if (place.names.match(n).hasMatch()) doomed << n;
+            }
+        });
+        for (const QString& n : doomed) {
+            win::skipOnError([&] { win::killFile(QString::fromLatin1(place.folder) + n); });
+        }
+    }
+    win::skipOnError([] { win::killFile(kPageBitmap); });
+    win::skipOnError([] { win::killFile(kInfoFile); });
+}
+
+}  // namespace
+
+void frmPrinting::Command3_Click() {
+    using win::skipOnError;
+
+    // 1. Nothing to convert.
+    if (List1->count() == 0) {
+        forms::msgBox(QStringLiteral("Please add a file"), forms::vbExclamation, QStringLiteral("Add File"));
+        FocusToolButtons();
+        return;
+    }
+
+    // The run works on the list as it stands now; changes made while it runs count next time.
+    QStringList entries;
+    QStringList names;
+    for (int i = 0; i < List1->count(); ++i) {
+        entries << List1->item(i)->text();
+        names << (i < List2->count() ? List2->item(i)->text() : entries.last());
+    }
+    const int n = int(entries.size());
+    const QString programFolder = forms::App::path();
+
+    auto refuse = [&](const QString& text, const QString& title) {
+        forms::msgBox(text, forms::vbExclamation, title);
+        FocusToolButtons();
+    };
+    auto cannotConvert = [&](int i) {
+        return QStringLiteral("This file cannot be converted: it is missing, empty, damaged or "
+                              "not a picture.\r\n") +
+               names[i] + QStringLiteral("\r\n\r\nNo PDF document was written.");
+    };
+
+    // Checks that stop the run before anything is written.
+    if (!validFileTitle(txtTitle->text())) {
+        refuse(QStringLiteral("The document title is the name of the PDF file, so it cannot be "
+                              "empty or contain any of these characters:\r\n\\ / : * ? \" < > |"),
+               QStringLiteral("Document Title"));
+        return;
+    }
+    if (!win::fileExists(programFolder + "\\pdftk.exe")) {
+        refuse(QStringLiteral("pdftk.exe, which joins the pages, is missing from the program "
+                              "folder:\r\n") + programFolder,
+               kRunTitle);
+        return;
+    }
+    // The format comes from the extension table; when the content says otherwise (a PNG named
+    // .jpg, an extension the table lacks) the content wins, and a file whose content is no
+    // picture stops the run here.
+    QList<int> formats;
+    int format = 0;
+    for (int i = 0; i < n; ++i) {
+        QString ext;
+        skipOnError([&] { ext = modFunction::GetFilePart(entries[i], 0).toLower(); });
+        format = FreeImageBinding::FormatForExtension(ext, format);
+        const int content = FreeImageBinding::FormatFromContent(entries[i]);
+        if (content == FreeImageBinding::kUnknown) {
+            refuse(cannotConvert(i), kRunTitle);
+            return;
+        }
+        formats << content;
+    }
+
+    // 2. No second run and no list action from the toolbar while this one runs.
+    Command3->setEnabled(false);
+    for (QPushButton* b : CmdToolsBar) b->setEnabled(false);
+
+    // A run that cannot finish gives the window back as it was before the run.
+    auto abandon = [&](const QString& text) {
+        forms::msgBox(text, forms::vbCritical, kRunTitle);
+        pb->setValue(0);
+        lblPB->setText(QStringLiteral("0%"));
+        Command3->setEnabled(true);
+        for (QPushButton* b : CmdToolsBar) {
+            b->setEnabled(true);
+            b->setFocus(Qt::OtherFocusReason);
+        }
+    };
+
+    // 3. Working folders.
+    skipOnError([&] { win::makeFolder(txtPath->text()); });
+    skipOnError([] { win::makeFolder("c:\\tmp"); });
+    skipOnError([] { win::makeFolder("c:\\jpgtmp"); });
+    skipOnError([] { win::killFile("c:\\jpgtmp\\jpgtmp.pdf"); });
+    removeWorkFiles();
+
+    // 4. The settings of this run.
+    skipOnError([&] {
+        SettingsFile::Write(programFolder + "\\setting.dll", txtTitle->text(), txtCreateFor->text(),
+                            txtSubject->text(), txtKeywords->text(), Slider1->value());
+    });
+
+    // 5. The document information for pdftk.
+    skipOnError([&] {
+        forms::SequentialWriter info(kInfoFile);
+        info.print("InfoKey: Title");
+        info.print("InfoValue: " + txtTitle->text());
+        info.print("InfoKey: Author");
+        info.print("InfoValue: " + txtCreateFor->text());
+        info.print("InfoKey: CreationDate");
+        info.print("InfoValue: " + txtCreationDate->text());
+        info.print("InfoKey: Subject");
+        info.print("InfoValue: " + txtSubject->text());
+        info.print("InfoKey: Keywords");
+        info.print("InfoValue: " + txtKeywords->text());
+        info.print("InfoKey: Creator");
+        info.print("InfoValue: " + kCreator);
+        info.print("InfoKey: Producer");
+        info.print("InfoValue: " + kCreator);
+        info.close();
+    });
+
+    // 6.
+    lblPB->setText(QStringLiteral("Preparing Files..."));
+    pb->setMaximum(100);
+    pb->setMinimum(0);
+
+    // 7. One single-page document per image.
+    for (int i = 0; i < n; ++i) {
+        pdfBox = CreateBox(reinterpret_cast<intptr_t>(this), 0);
+        API::SetNumPropChecked(pdfBox, pdfbox::kDeferNameCheck, 1);
+        API::SetStrPropChecked(pdfBox, pdfbox::kOutputFile, pageFile(i));
+        API::SetNumPropChecked(pdfBox, pdfbox::kDeferNameCheck, 0);
+
+        const FreeImageBinding::Converted bitmap =
+            FreeImageBinding::ConvertToBmp(formats[i], entries[i], kPageBitmap);
+        win::pumpMessages();
+        if (!bitmap.ok) {
+            FreeBox(pdfBox);
+            abandon(cannotConvert(i));
+            return;
+        }
+        API::SetStrPropChecked(pdfBox, pdfbox::kCreator, kCreator);
+
+        // Page size in tenths of a millimetre, the picture taken at 96 dots per inch. The sizes
+        // are 16-bit numbers: a picture too large for them is scaled down to fit, keeping its
+        // proportions, rather than losing its page.
+        double w = bitmap.width / 0.376;
+        double h = bitmap.height / 0.376;
+        if (w > 32767.0 || h > 32767.0) {
+            const double scale = 32767.0 / std::max(w, h);
+            w = std::max(1.0, w * scale);
+            h = std::max(1.0, h * scale);
+        }
+        short W = 0;
+        short H = 0;
+        skipOnError([&] { W = win::roundToInt16(w); });
+        skipOnError([&] { H = win::roundToInt16(h); });
+        API::SetNumPropChecked(pdfBox, pdfbox::kPageWidth, W);
+        API::SetNumPropChecked(pdfBox, pdfbox::kPageHeight, H);
+        API::SetNumPropChecked(pdfBox, pdfbox::kUnit, pdfbox::kTenthMillimetres);
+        API::SetNumPropChecked(pdfBox, pdfbox::kJpegQuality, Slider1->value());
+        API::SetNumPropChecked(pdfBox, pdfbox::kPictureCompression, pdfbox::kPictureJpeg);
+        API::SetNumPropChecked(pdfBox, pdfbox::kStreamCompression, 2);
+
+        API::CheckPdfResult(BeginDoc(pdfBox));
+        API::CheckPdfResult(StretchDrawFromFile(pdfBox, 0, 0, W, H, win::toAnsi(kPageBitmap).constData()));
+        API::CheckPdfResult(EndDoc(pdfBox));
+        FreeBox(pdfBox);
+
+        const int p = percent(i, n - 1);
+        pb->setValue(p);
+        lblPB->setText("Preparing Files..." + QString::number(p) + "%");
+        win::pumpMessages();
+    }
+
+    // 8.
+    pb->setValue(100);
+    lblPB->setText(QStringLiteral("Now Start Creating..."));
+    skipOnError([] { win::copyFile(pageFile(0), joinedFile(1)); });
+
+    // 9. Join the pages one by one.
+    for (int k = 1; k <= n - 1; ++k) {
+        WatchedProcess = QStringLiteral("pdftk.exe");
+        dosRunner->setCommandLine(programFolder + "\\pdftk.exe " + joinedFile(k) + " " + pageFile(k) +
+                                  " cat output " + joinedFile(k + 1) + " dont_ask");
+        dosRunner->ExecuteCommand(QString());
+        skipOnError([&] { win::killFile(joinedFile(k)); });
+        const int p = percent(k, n - 1);
+        pb->setValue(p);
+        lblPB->setText("Creating..." + QString::number(p) + "%");
+        win::pumpMessages();
+    }
+
+    // 10. The document information.
+    WatchedProcess = QStringLiteral("pdftk.exe");
+    dosRunner->setCommandLine(programFolder + "\\pdftk.exe " + joinedFile(n) + " update_info " +
+                              kInfoFile + " output " + kJoined + " dont_ask");
+    dosRunner->ExecuteCommand(QString());
+
+    // 11.
+    if (txtPath->text().endsWith('\\')) txtPath->setText(txtPath->text().chopped(1));
+
+    // 12. The result goes into the output folder; a failure here is the user's to know.
+    const QString target = txtPath->text() + "\\" + txtTitle->text() + ".pdf";
+    if (!win::fileExists(kJoined)) {
+        abandon(QStringLiteral("pdftk could not join the pages, so no PDF document was written."));
+        return;
+    }
+    QString copyError;
+    try {
+        win::copyFile(kJoined, target);
+    } catch (const win::RuntimeError& e) {
+        copyError = e.description();
+    }
+    if (!copyError.isEmpty()) {
+        abandon("The PDF document could not be saved as\r\n" + target + "\r\n(" + copyError + ")");
+        return;
+    }
+
+    // 13.
+    pb->setValue(0);
+    lblPB->setText(QStringLiteral("Removing Temporary Files..."));
+    removeWorkFiles();
+    lblPB->setText(QStringLiteral("Done."));
+
+    // 14.
+    Command3->setEnabled(true);
+    forms::shellOpen(txtPath->text());
+    forms::beep();
+
+    // 15.
+    for (QPushButton* b : CmdToolsBar) {
+        b->setEnabled(true);
+        b->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+void frmPrinting::WriteHeading(const QString& text, short y) {
+    API::SetNumPropChecked(pdfBox, pdfbox::kFontSize, 20);
+    API::SetNumPropChecked(pdfBox, pdfbox::kTextBold, 1);
+    API::SetNumPropChecked(pdfBox, pdfbox::kTextColor, 0xFF0000);
+    API::CheckPdfResult(TextOut(pdfBox, 200, y, win::toAnsi(text).constData()));
+    API::SetNumPropChecked(pdfBox, pdfbox::kFontSize, 10);
+    API::SetNumPropChecked(pdfBox, pdfbox::kTextBold, 0);
+    API::SetNumPropChecked(pdfBox, pdfbox::kTextColor, 0);
+}

@@ -1,5 +1,6 @@
 #include "MediaFileInfo.h"
 
+#include <cstdint>
 #include <new>
 #include <string>
 
@@ -40,7 +41,7 @@ HRESULT Reset(MediaFileInfo* self) {
 
 HRESULT Next(MediaFileInfo* self, StreamInfo** out) {
     if (self->streamList == nullptr) return E_FAIL;
-    ++self->enumIndex;  // kept whatever happens next
+    if (self->enumIndex < INT32_MAX) ++self->enumIndex;  // kept whatever happens next
     const int32_t count = GetStreamCount(self);
     if (self->enumIndex > count - 1) return self->enumIndex == count ? S_OK : E_FAIL;
     StreamInfo* info = StreamInfo::Create();

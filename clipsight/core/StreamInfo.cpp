@@ -55,9 +55,13 @@ HRESULT GetName(StreamInfo* self, BSTR* out) {
     *out = nullptr;
     if (self->name == nullptr) return S_OK;
     // The name is 8-bit text in the ANSI code page; an empty name gives an empty string.
-    std::u16string wide;
-    if (!AnsiToWide(self->name, std::strlen(self->name), &wide)) return S_OK;
-    *out = BstrAllocStringLen(wide.data(), static_cast<uint32_t>(wide.size()));
+    try {
+        std::u16string wide;
+        if (!AnsiToWide(self->name, std::strlen(self->name), &wide)) return S_OK;
+        *out = BstrAllocStringLen(wide.data(), static_cast<uint32_t>(wide.size()));
+    } catch (const std::bad_alloc&) {
+        // Out of memory: S_OK with NULL, as when the string itself cannot be allocated.
+    }
     return S_OK;
 }
 

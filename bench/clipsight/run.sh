@@ -21,3 +21,23 @@ python3 bench/clipsight/make_large_mkv.py "$source" "$tmp/large-walked-clusters.
 
 python3 bench/clipsight/run.py "$build/bench/clipsight/clipsight_bench" "$repeat" \
   tests/data/media/mkv-*.mkv "$tmp"/large-*.mkv
+
+# The bound: kilobytes with a complete SeekHead, about one buffer per Cluster walked otherwise.
+check() {
+  local file=$1 limit=$2 read
+  read=$("$build/bench/clipsight/clipsight_bench" --quiet "$file" | grep -Eo 'bytes_read=[0-9]+' | cut -d= -f2)
+  if [ "$read" -le "$limit" ]; then
+    echo "$(basename "$file"): read $read bytes (bound $limit)"
+  else
+    echo "$(basename "$file"): read $read bytes, OVER the bound $limit" >&2
+    exit 1
+  fi
+}
+check "$tmp/large-complete-seekhead.mkv" $((64 << 10))
+check "$tmp/large-walked-clusters.mkv" $((4 << 20))
+rm -f "$tmp"/large-*.mkv
+
+# The transport stream and MP4 part.
+if [ -x bench/clipsight/run-ts-mp4.sh ]; then
+  bench/clipsight/run-ts-mp4.sh "$repeat"
+fi

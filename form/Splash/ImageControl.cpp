@@ -33,7 +33,9 @@ void ImageControl::mouseReleaseEvent(QMouseEvent* event) {
 
 void ImageControl::mouseMoveEvent(QMouseEvent* event) {
     event->accept();
-    emit MouseMove();
+    // While a button pressed here is held, moves elsewhere still come here; they are not
+    // moves over the control.
+    if (rect().contains(event->position().toPoint())) emit MouseMove();
 }
 
 void ImageControl::mouseDoubleClickEvent(QMouseEvent* event) {

@@ -20,7 +20,7 @@ signals:
     void DblClick();
     // Any button goes down over the control.
     void MouseDown();
-    // The mouse moves over the control, or anywhere while a button pressed on it is held.
+    // The mouse moves over the control.
     void MouseMove();
 
 protected:

@@ -70,18 +70,33 @@ double PictureBox::ScaleWidth() const { return contentsRect().width() * App::twi
 double PictureBox::ScaleHeight() const { return contentsRect().height() * App::twipsPerPixelY(); }
 
 void PictureBox::Cls() {
+    fitDrawing();
     drawing_.fill(Qt::transparent);
     update();
 }
 
 void PictureBox::PaintPicture(const QImage& picture, double x, double y, double width,
                               double height) {
+    fitDrawing();
     if (drawing_.isNull()) return;
     QPainter p(&drawing_);
     p.setRenderHint(QPainter::SmoothPixmapTransform);
     const QRectF target(x / App::twipsPerPixelX(), y / App::twipsPerPixelY(),
                         width / App::twipsPerPixelX(), height / App::twipsPerPixelY());
     p.drawImage(target, picture);
+    update();
+}
+
+void PictureBox::drawOn(const std::function<void(QPainter&)>& draw) {
+    fitDrawing();
+    if (drawing_.isNull()) return;
+    {
+        QPainter p(&drawing_);
+        p.setFont(font());
+        p.setPen(oleColorToQColor(quint32(foreColor_)));
+        p.setBackgroundMode(Qt::TransparentMode);
+        draw(p);
+    }
     update();
 }
 
@@ -110,20 +125,23 @@ void PictureBox::paintEvent(QPaintEvent* event) {
     QFrame::paintEvent(event);  // the border
 }
 
-void PictureBox::resizeEvent(QResizeEvent* event) {
+void PictureBox::fitDrawing() {
     // The drawing keeps what it holds; new room shows the background.
     const QSize inside = contentsRect().size().expandedTo(QSize(0, 0));
-    if (drawing_.size() != inside) {
-        QImage grown(inside, QImage::Format_ARGB32_Premultiplied);
-        if (!grown.isNull()) {
-            grown.fill(Qt::transparent);
-            if (!drawing_.isNull()) {
-                QPainter p(&grown);
-                p.drawImage(QPoint(0, 0), drawing_);
-            }
+    if (drawing_.size() == inside) return;
+    QImage grown(inside, QImage::Format_ARGB32_Premultiplied);
+    if (!grown.isNull()) {
+        grown.fill(Qt::transparent);
+        if (!drawing_.isNull()) {
+            QPainter p(&grown);
+            p.drawImage(QPoint(0, 0), drawing_);
         }
-        drawing_ = grown;
     }
+    drawing_ = grown;
+}
+
+void PictureBox::resizeEvent(QResizeEvent* event) {
+    fitDrawing();
     QFrame::resizeEvent(event);
 }
 

@@ -6,6 +6,8 @@
 #include <QFrame>
 #include <QImage>
 
+#include <functional>
+
 namespace forms {
 
 class PictureBox : public QFrame {
@@ -20,6 +22,10 @@ public:
     // OLE colour (0x8000000F and the like name system colours).
     qint32 BackColor() const { return backColor_; }
     void setBackColor(qint32 oleColor);
+
+    // OLE colour of text drawn on the box.
+    qint32 ForeColor() const { return foreColor_; }
+    void setForeColor(qint32 oleColor) { foreColor_ = oleColor; }
 
     // The background picture, drawn at the top-left corner under the drawing.
     QImage Picture() const { return picture_; }
@@ -43,6 +49,10 @@ public:
     // Draws the whole picture scaled into the rectangle (twips, inside coordinates).
     void PaintPicture(const QImage& picture, double x, double y, double width, double height);
 
+    // Draws on the drawing surface with a painter set up as the box's device context: the
+    // box's font, its foreground colour, a transparent background.
+    void drawOn(const std::function<void(QPainter&)>& draw);
+
     // What the box shows inside its border: background, picture and drawing.
     QImage shownImage() const;
 
@@ -63,10 +73,12 @@ protected:
 
 private:
     void paintInside(QPainter& painter) const;
+    void fitDrawing();
     void mouseEvent(QMouseEvent* event, short button, void (PictureBox::*signal)(short, short, float, float));
 
     short borderStyle_ = 1;
     qint32 backColor_ = qint32(0x8000000F);
+    qint32 foreColor_ = qint32(0x80000012);
     QImage picture_;
     QImage drawing_;  // transparent where nothing was drawn
     bool pressedInside_ = false;

@@ -10,6 +10,7 @@ packages=(
   tesseract-ocr-ita tesseract-ocr-nld tesseract-ocr-spa tesseract-ocr-por tesseract-ocr-eus
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdg-utils
+  fonts-dejavu-core fonts-droid-fallback fonts-noto-color-emoji
   clang libclang-rt-14-dev
 )
 missing=()

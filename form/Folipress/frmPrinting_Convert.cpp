@@ -46,6 +46,17 @@ int percent(int i, int last) {
     return int(std::floor(double(i) / double(last) * 100.0));
 }
 
+// pdftk reads each value as ASCII with XML character references for everything else, so a
+// value arrives as typed only in that form ("&" included, which would start a reference).
+QString infoValue(const QString& text) {
+    QString out;
+    for (const uint c : text.toUcs4()) {
+        if (c == '&' || c < 32 || c > 126) out += "&#" + QString::number(c) + ";";
+        else out += QChar(c);
+    }
+    return out;
+}
+
 // The title names the output file, so it must be a valid Windows file name.
 bool validFileTitle(const QString& title) {
     if (title.trimmed().isEmpty()) return false;
@@ -178,20 +189,17 @@ void frmPrinting::Command3_Click() {
     // 5. The document information for pdftk.
     skipOnError([&] {
         forms::SequentialWriter info(kInfoFile);
-        info.print("InfoKey: Title");
-        info.print("InfoValue: " + txtTitle->text());
-        info.print("InfoKey: Author");
-        info.print("InfoValue: " + txtCreateFor->text());
-        info.print("InfoKey: CreationDate");
-        info.print("InfoValue: " + txtCreationDate->text());
-        info.print("InfoKey: Subject");
-        info.print("InfoValue: " + txtSubject->text());
-        info.print("InfoKey: Keywords");
-        info.print("InfoValue: " + txtKeywords->text());
-        info.print("InfoKey: Creator");
-        info.print("InfoValue: " + kCreator);
-        info.print("InfoKey: Producer");
-        info.print("InfoValue: " + kCreator);
+        const QString entries[][2] = {
+            {"Title", txtTitle->text()},       {"Author", txtCreateFor->text()},
+            {"CreationDate", txtCreationDate->text()}, {"Subject", txtSubject->text()},
+            {"Keywords", txtKeywords->text()}, {"Creator", kCreator},
+            {"Producer", kCreator},
+        };
+        for (const auto& entry : entries) {
+            info.print("InfoBegin");
+            info.print("InfoKey: " + entry[0]);
+            info.print("InfoValue: " + infoValue(entry[1]));
+        }
         info.close();
     });
 

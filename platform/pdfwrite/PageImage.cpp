@@ -6,6 +6,8 @@
 
 #include <jpeglib.h>
 
+#include <QFileInfo>
+
 namespace pdfbox {
 
 namespace {
@@ -36,6 +38,10 @@ struct JpegFailure {
 
 FIBITMAP* loadRgb24(const std::string& hostPath, std::string& error) {
     ensureFreeImage();
+    if (!QFileInfo(QString::fromStdString(hostPath)).isFile()) {
+        error = "The picture file does not exist";
+        return nullptr;
+    }
     FREE_IMAGE_FORMAT fif = FreeImage_GetFileType(hostPath.c_str(), 0);
     if (fif == FIF_UNKNOWN) fif = FreeImage_GetFIFFromFilename(hostPath.c_str());
     if (fif == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(fif)) {

@@ -397,6 +397,8 @@ bool Form1::FileExists(const QString& path) {
 
 void Form1::cmdOpen_Click() {
     MyPDFView1->CloseDocument();
+    if (!dlgOpen)
+        return;  // not loaded: no dialog object to ask
     bool chosen = false;
     skipOnError([&] {
         dlgOpen->FileName = "";

@@ -16,6 +16,8 @@ namespace {
 constexpr int kMargin = 8;    // around the pages
 constexpr int kGap = 8;       // between pages in the continuous layout
 constexpr int kTile = 512;    // rendered tile edge in pixels
+// A page up to this size renders in one piece: a scanned page then decodes its image once.
+constexpr qint64 kWholePagePixels = 6 * 1024 * 1024;
 constexpr int kCacheKB = 96 * 1024;
 
 quint64 tileKey(int page, int tx, int ty) {
@@ -244,14 +246,21 @@ void PDFPageArea::wheelEvent(QWheelEvent* event) {
     QAbstractScrollArea::wheelEvent(event);
 }
 
+QSize PDFPageArea::tileExtent(QSize pageSize) {
+    if (qint64(pageSize.width()) * pageSize.height() <= kWholePagePixels)
+        return pageSize;
+    return QSize(kTile, kTile);
+}
+
 const QImage* PDFPageArea::tile(int page, int tx, int ty, QSize pageSize) {
     const quint64 key = tileKey(page, tx, ty);
     if (QImage* hit = tiles_.object(key))
         return hit;
-    const int x = tx * kTile;
-    const int y = ty * kTile;
-    const int w = std::min(kTile, pageSize.width() - x);
-    const int h = std::min(kTile, pageSize.height() - y);
+    const QSize extent = tileExtent(pageSize);
+    const int x = tx * extent.width();
+    const int y = ty * extent.height();
+    const int w = std::min(extent.width(), pageSize.width() - x);
+    const int h = std::min(extent.height(), pageSize.height() - y);
     QImage img;
     if (std::unique_ptr<Poppler::Page> p = doc_->page(page)) {
         const double dpi = 72.0 * pixelsPerPoint() * zoom_;
@@ -291,13 +300,15 @@ void PDFPageArea::paintEvent(QPaintEvent* event) {
             continue;
         painter.fillRect(pageRect.translated(2, 2).intersected(dirty), QColor(0, 0, 0, 60));
         painter.fillRect(visible, Qt::white);
-        const int tx0 = (visible.left() - pageRect.left()) / kTile;
-        const int tx1 = (visible.right() - pageRect.left()) / kTile;
-        const int ty0 = (visible.top() - pageRect.top()) / kTile;
-        const int ty1 = (visible.bottom() - pageRect.top()) / kTile;
+        const QSize extent = tileExtent(ps);
+        const int tx0 = (visible.left() - pageRect.left()) / extent.width();
+        const int tx1 = (visible.right() - pageRect.left()) / extent.width();
+        const int ty0 = (visible.top() - pageRect.top()) / extent.height();
+        const int ty1 = (visible.bottom() - pageRect.top()) / extent.height();
         for (int ty = ty0; ty <= ty1; ++ty)
             for (int tx = tx0; tx <= tx1; ++tx)
                 if (const QImage* img = tile(i, tx, ty, ps); img && !img->isNull())
-                    painter.drawImage(pageRect.left() + tx * kTile, pageRect.top() + ty * kTile, *img);
+                    painter.drawImage(pageRect.left() + tx * extent.width(),
+                                      pageRect.top() + ty * extent.height(), *img);
     }
 }

@@ -59,6 +59,7 @@ private:
     void updateCurrentFromScroll();
     double fitZoom(Fit mode) const;
     void applyFit();
+    static QSize tileExtent(QSize pageSize);  // the whole page, or a tile of a large one
     const QImage* tile(int page, int tx, int ty, QSize pageSize);
 
     Poppler::Document* doc_ = nullptr;

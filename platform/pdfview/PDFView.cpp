@@ -157,6 +157,10 @@ long PDFView::OpenDocument(const QString& path, const QString& password, long /*
     d_->area->setDocument(d_->doc.get());
     int budget = kMaxOutlineItems;
     addOutline(d_->doc->outline(), nullptr, d_->tree, 0, budget);
+    bool nested = false;
+    for (int i = 0; i < d_->tree->topLevelItemCount() && !nested; ++i)
+        nested = d_->tree->topLevelItem(i)->childCount() > 0;
+    d_->tree->setRootIsDecorated(nested);
     emit viewChanged();
     return 0;
 }

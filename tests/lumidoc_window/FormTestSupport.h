@@ -39,15 +39,26 @@ private:
 };
 
 struct Scene {
-    Scene() {
+    // The instance lock lives in the runtime folder: one of its own, so test processes that
+    // run side by side are not each other's "previous instance".
+    Scene() : runtimeBefore(qgetenv("XDG_RUNTIME_DIR")) {
+        qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());
         forms::App::setPathOverride(win::fromHostPath(programDir.path()));
     }
-    ~Scene() { forms::App::setPathOverride(QString()); }
+    ~Scene() {
+        forms::App::setPathOverride(QString());
+        if (runtimeBefore.isEmpty())
+            qunsetenv("XDG_RUNTIME_DIR");
+        else
+            qputenv("XDG_RUNTIME_DIR", runtimeBefore);
+    }
 
     QString program(const QString& name) const { return programDir.path() + "/" + name; }
     QString driveC(const QString& relative) const { return drive.hostPath(relative); }
     QString docs(const QString& name) const { return docsDir.path() + "/" + name; }
 
+    QByteArray runtimeBefore;
+    QTemporaryDir runtimeDir;
     testing_support::ScratchDriveC drive;
     QTemporaryDir programDir;
     QTemporaryDir docsDir;

@@ -11,6 +11,7 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTreeWidget>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -23,6 +24,7 @@ protected:
     void SetUp() override {
         view.resize(800, 600);
         view.show();
+        ASSERT_TRUE(waitUntil([&] { return view.windowHandle() && view.windowHandle()->isExposed(); }, 5000));
     }
     QString make(const QString& name, int pages, bool outline = false) {
         const QString host = dir.path() + "/" + name;
@@ -91,8 +93,8 @@ TEST_F(PdfViewTest, BadFilesLeaveNoDocument) {
     ASSERT_TRUE(test_pdf::makeDamagedPdf(host("good.pdf"), host("damaged.pdf")));
     ASSERT_TRUE(testing_support::writeFile(host("empty.pdf"), QByteArray()));
     ASSERT_TRUE(testing_support::writeFile(host("text.pdf"), "this is no PDF at all\n"));
-    for (const QString name : {"damaged.pdf", "empty.pdf", "text.pdf", "missing.pdf"}) {
-        SCOPED_TRACE(name.toStdString());
+    for (const char* name : {"damaged.pdf", "empty.pdf", "text.pdf", "missing.pdf"}) {
+        SCOPED_TRACE(name);
         EXPECT_EQ(view.OpenDocument(win::fromHostPath(host(name)), "", 0), -1);
         EXPECT_EQ(view.PageCount(), -1);
         EXPECT_EQ(view.CurrentPage(), -1);
@@ -123,10 +125,21 @@ TEST_F(PdfViewTest, ZoomTakesAnyStepWithinItsLimits) {
     EXPECT_DOUBLE_EQ(view.ZoomFactor(), PDFView::kMaxZoom);
     view.setZoomFactor(std::numeric_limits<double>::quiet_NaN());
     EXPECT_DOUBLE_EQ(view.ZoomFactor(), PDFView::kMaxZoom);
-    // The top zoom renders tiles, never a whole page of this size.
-    QCoreApplication::processEvents();
+}
+
+TEST_F(PdfViewTest, RendersAPageInOnePieceButOnlyTheVisibleTilesWhenZoomedFarIn) {
+    ASSERT_EQ(view.OpenDocument(make("tiles.pdf", 2), "", 0), 0);
+    view.setZoomFactor(1.0);
     view.repaint();
-    EXPECT_GT(view.renderedTileCount(), 0);
+    const long atFullPage = view.renderedTileCount();
+    EXPECT_EQ(atFullPage, 1);
+    view.repaint();  // cached
+    EXPECT_EQ(view.renderedTileCount(), atFullPage);
+    view.setZoomFactor(PDFView::kMaxZoom);  // a Letter page of some 10000 x 13000 pixels
+    view.repaint();
+    const long tiles = view.renderedTileCount() - atFullPage;
+    EXPECT_GE(tiles, 2);
+    EXPECT_LE(tiles, 9);
 }
 
 TEST_F(PdfViewTest, FitWidthAndFitPageFollowTheView) {
@@ -207,6 +220,7 @@ TEST_F(PdfViewTest, FiveHundredPagesOpenAndPageWithoutRenderingThemAll) {
     view.setZoomFactor(view.ZoomFactor() + 0.2);
     view.repaint();
     // Only the pages that came into view were rendered.
+    EXPECT_GT(view.renderedTileCount(), 0);
     EXPECT_LT(view.renderedTileCount(), 300);
 }
 

@@ -126,7 +126,7 @@ TEST_F(StartupTest, NeverShowThisWindowWritesZero) {
 
 TEST_F(StartupTest, NoGettingStartedForZeroMissingEmptyOrUnreadableSettings) {
     EXPECT_FALSE(wizardShownAtStart());  // missing
-    for (const QByteArray content : {QByteArray("0\r\n"), QByteArray(""), QByteArray("11\r\n")}) {
+    for (const QByteArray& content : {QByteArray("0\r\n"), QByteArray(""), QByteArray("11\r\n")}) {
         SCOPED_TRACE(content.toStdString());
         ASSERT_TRUE(writeFile(scene.program("wizard.ini"), content));
         form.Timer2->start();

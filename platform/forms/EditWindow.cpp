@@ -44,6 +44,28 @@ private:
     }
 };
 
+// A multi-line Edit without automatic vertical scrolling takes no line break once its lines fill
+// the window.
+class FixedHeightTextEdit : public QPlainTextEdit {
+public:
+    using QPlainTextEdit::QPlainTextEdit;
+    bool limitToHeight = false;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        const bool lineBreak = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+        if (limitToHeight && lineBreak && !isReadOnly()) {
+            const int lineHeight = std::max(1, fontMetrics().lineSpacing());
+            const int visibleLines = std::max(1, viewport()->height() / lineHeight);
+            if (document()->blockCount() + 1 > visibleLines) {
+                QApplication::beep();
+                return;
+            }
+        }
+        QPlainTextEdit::keyPressEvent(event);
+    }
+};
+
 }  // namespace
 
 EditWindow::EditWindow(quint32 style, quint32 exStyle, const QString& text, QWidget* parent)
@@ -52,7 +74,9 @@ EditWindow::EditWindow(quint32 style, quint32 exStyle, const QString& text, QWid
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     if (style & ES_MULTILINE) {
-        plain_ = new QPlainTextEdit(this);
+        auto* plain = new FixedHeightTextEdit(this);
+        plain->limitToHeight = !(style & ES_AUTOVSCROLL);
+        plain_ = plain;
         plain_->setFrameStyle(QFrame::NoFrame);
         // Without automatic horizontal scrolling, lines wrap at the window's edge.
         plain_->setLineWrapMode((style & ES_AUTOHSCROLL) ? QPlainTextEdit::NoWrap

@@ -181,6 +181,32 @@ TEST(UniTextBoxText, ASingleLineEditTakesNoMoreTypingThanFits) {
     EXPECT_EQ(h.box->Text(), "ab\r\ncd");
 }
 
+TEST(UniTextBoxText, WithoutAutomaticVerticalScrollingLineBreaksStopAtTheBottom) {
+    Hosted h;
+    QApplication::setActiveWindow(&h.form);
+    h.box->setMultiLine(true);
+    auto typeLines = [&](int n) {
+        h.box->doSetFocus();
+        for (int i = 0; i < n; ++i) {
+            QTest::keyClicks(h.box->editWindow()->editor(), "x");
+            QTest::keyClick(h.box->editWindow()->editor(), Qt::Key_Return);
+        }
+        return h.box->editWindow()->plainTextEdit()->blockCount();
+    };
+    h.box->setScrollBars(1);  // 50111184: no automatic vertical scrolling
+    const int limited = typeLines(40);
+    EXPECT_GT(limited, 1);
+    EXPECT_LT(limited, 40);
+    h.box->setScrollBars(3);
+    const int withBars = typeLines(40);  // the horizontal bar takes room
+    EXPECT_GT(withBars, 1);
+    EXPECT_LE(withBars, limited);
+    h.box->setScrollBars(0);  // 500111C4: scrolls on
+    EXPECT_EQ(typeLines(40), 41);
+    h.box->setScrollBars(2);
+    EXPECT_EQ(typeLines(40), 41);
+}
+
 TEST(UniTextBoxText, TextWidthIsZeroForMultiLineOtherwiseMeasured) {
     Hosted h;
     h.box->setText("Some words");

@@ -28,10 +28,7 @@
 #include "win/MessagePump.h"
 #include "win/RuntimeError.h"
 
-#if __has_include("ShowImage.h")
 #include "ShowImage.h"
-#define FOLIPRESS_HAS_SHOWIMAGE 1
-#endif
 
 namespace {
 
@@ -79,8 +76,11 @@ QIcon toolIcon(const char* themeName, const char* fallback) {
 int toPixelsX(int twips) { return qRound(twips / forms::App::twipsPerPixelX()); }
 int toPixelsY(int twips) { return qRound(twips / forms::App::twipsPerPixelY()); }
 
+// Edges are rounded, not sizes, so that controls laid edge to edge in twips stay apart.
 void place(QWidget* w, int left, int top, int width, int height) {
-    w->setGeometry(toPixelsX(left), toPixelsY(top), toPixelsX(width), toPixelsY(height));
+    const int x = toPixelsX(left);
+    const int y = toPixelsY(top);
+    w->setGeometry(x, y, toPixelsX(left + width) - x, toPixelsY(top + height) - y);
 }
 
 // A label sized to its caption at a twip position.
@@ -256,11 +256,9 @@ frmPrinting::frmPrinting(QWidget* parent) : QMainWindow(parent) {
     PicLoad = new QLabel(client);
     PicLoad->hide();
 
-#ifdef FOLIPRESS_HAS_SHOWIMAGE
     prewImage = new ShowImage(client);
     place(prewImage, 120, 7140, 300, 300);
     prewImage->hide();
-#endif
 
     // The start picture covers the list area until the first toolbar action.
     auto* door = new QLabel(client);
@@ -420,10 +418,13 @@ bool frmPrinting::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     if (watched == imgAdd) {
         auto* me = static_cast<QMouseEvent*>(event);
+        // Mouse events stop here: passed on, they would reach picDoor and clear the picture.
         if (type == QEvent::MouseMove) {
             imgAdd->setPixmap(imgAddData->pixmap());
+            return true;
         } else if (type == QEvent::MouseButtonPress) {
             imgAdd->setPixmap(QPixmap());
+            return true;
         } else if (type == QEvent::MouseButtonRelease && me->button() == Qt::LeftButton &&
                    imgAdd->rect().contains(me->position().toPoint())) {
             imgAdd_Click();

@@ -1,6 +1,11 @@
 // Adding files to the two lists: the open dialog, the folder search and drops.
 #include "frmPrinting.h"
 
+#include "CommonDlgsW.h"
+#include "FileSearch.h"
+#include "Globals.h"
+#include "modFunction.h"
+
 #include <QLabel>
 #include <QListWidget>
 #include <QMimeData>
@@ -14,10 +19,6 @@
 #include "win/RuntimeError.h"
 #include "win/WinPath.h"
 
-#if __has_include("CommonDlgsW.h")
-#include "CommonDlgsW.h"
-#define FOLIPRESS_HAS_DIALOGS 1
-#endif
 
 namespace {
 
@@ -30,16 +31,6 @@ const QString kAddFilter = QStringLiteral(
 // What an ANSI list box or the ANSI file interface makes of a name.
 QString ansiForm(const QString& text) { return win::fromAnsi(win::toAnsi(text)); }
 
-#ifdef FOLIPRESS_HAS_MODFUNCTION
-bool existsAnsi(const QString& path) { return FileExistsAnsi(path); }
-QString extensionOf(const QString& path) { return GetFilePart(path, 0); }
-#else
-bool existsAnsi(const QString& path) {
-    const QString a = ansiForm(path);
-    return win::fileExists(a) || win::folderExists(a);
-}
-QString extensionOf(const QString& path) { return path.mid(path.lastIndexOf('.') + 1); }
-#endif
 
 void makeCopyFolder() {
     win::skipOnError([] { win::makeFolder(kCopyFolder); });
@@ -68,18 +59,17 @@ bool looksLikeImage(const QString& name) {
            end4 == "TIFF" || end4 == "JPEG";
 }
 
-#ifdef FOLIPRESS_HAS_DIALOGS
-// The program's one file dialog object.
+// The program's one file dialog object (made at load).
 CommonDlgsW& openDialog() {
-    static CommonDlgsW dialog;
-    return dialog;
+    if (!dlgOpen)
+        throw win::RuntimeError(91, "Object variable or With block variable not set");
+    return *dlgOpen;
 }
-#endif
 
 }  // namespace
 
 void frmPrinting::AddAnsiSafe(const QString& name) {
-    if (win::ansiCanCarry(name) && existsAnsi(name)) {
+    if (win::ansiCanCarry(name) && modFunction::FileExistsAnsi(name)) {
         List1->addItem(name);
         List2->addItem(name);
         return;
@@ -88,12 +78,12 @@ void frmPrinting::AddAnsiSafe(const QString& name) {
     // work list as a copy under a plain numbered name. Both lists stay in step: when no copy
     // can be made, the file goes into neither and the user is told.
     makeCopyFolder();
-    const QString ext = extensionOf(name);
+    // A number is taken when a copy of any extension has it, so the copies count 1, 2, 3...
     QString copy;
     for (int n = 1; n <= copyNumberLimit; ++n) {
-        const QString candidate = kCopyFolder + '\\' + QString::number(n) + '.' + ext;
-        if (!existsAnsi(candidate)) {
-            copy = candidate;
+        const QString number = kCopyFolder + '\\' + QString::number(n);
+        if (!modFunction::FileExistsAnsi(number + ".*")) {
+            copy = number + '.' + modFunction::GetFilePart(name, 0);
             break;
         }
     }
@@ -116,22 +106,19 @@ void frmPrinting::AddAnsiSafe(const QString& name) {
 }
 
 void frmPrinting::AddFile() {
-#ifdef FOLIPRESS_HAS_DIALOGS
-    CommonDlgsW& dlg = openDialog();
     bool confirmed = false;
-    win::skipOnError([&] { dlg.Filter = kAddFilter; });
-    win::skipOnError([&] { confirmed = dlg.ShowOpen(this); });
+    win::skipOnError([&] { openDialog().Filter = kAddFilter; });
+    win::skipOnError([&] { confirmed = openDialog().ShowOpen(this); });
     repaint();
     picDoor->hide();
     win::pumpMessages();
     FocusToolButtons();
     if (!confirmed) return;
     picText->hide();
-    if (dlg.FileName.isEmpty()) return;
+    if (openDialog().FileName.isEmpty()) return;
     makeCopyFolder();
-    win::skipOnError([&] { AddAnsiSafe(dlg.FileName); });
-    dlg.FileName.clear();
-#endif
+    win::skipOnError([&] { AddAnsiSafe(openDialog().FileName); });
+    openDialog().FileName.clear();
 }
 
 void frmPrinting::AddFolder() {
@@ -143,10 +130,8 @@ void frmPrinting::AddFolder() {
     picText->show();
     lblText->setText(QStringLiteral("Searching Files..."));
     if (!chosen.isEmpty()) {
-#ifdef FOLIPRESS_HAS_SEARCH
         // The browser hands back the path in the ANSI code page.
-        win::skipOnError([&] { SearchImages(ansiForm(chosen), List1, List2); });
-#endif
+        win::skipOnError([&] { FileSearch::SearchImages(ansiForm(chosen), List1, List2); });
     }
     lblText->setText(QStringLiteral("Drag && Drop Files Here"));
     picText->setVisible(List1->count() == 0);

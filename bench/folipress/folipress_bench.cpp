@@ -92,13 +92,16 @@ int main(int argc, char** argv) {
     const int n = args[3].toInt();
     const int quality = args[4].toInt();
 
-    // Drive C, the instance lock and the program folder (pdftk.exe) of the build.
+    // Drive C, the instance lock and a program folder of its own (the run writes its settings
+    // there), with the build's pdftk.exe.
     // The runtime folder outlives the instance lock, which is let go at the very end.
     static QTemporaryDir runtime;
     QTemporaryDir driveC;
+    QTemporaryDir programFolder;
     qputenv("LUMIDOC_DRIVE_C", driveC.path().toLocal8Bit());
     qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
-    forms::App::setPathOverride(win::fromHostPath(QStringLiteral(LUMIDOC_PROGRAM_DIR)));
+    QFile::copy(QStringLiteral(LUMIDOC_PROGRAM_DIR "/pdftk.exe"), programFolder.path() + "/pdftk.exe");
+    forms::App::setPathOverride(win::fromHostPath(programFolder.path()));
     forms::ScriptedUi ui;
     forms::RecordingShell shell;
 

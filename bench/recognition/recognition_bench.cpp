@@ -1,0 +1,189 @@
+// Times a 10-page document through the whole recognition run, stage by stage, and the page
+// renderer against pdftoppm. The engine must be laid out beside this program (run.sh does it).
+#include <QApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "ProgramVariables.h"
+#include "forms/MessageBox.h"
+#include "frmOCR.h"
+#include "pdfrender/PageRenderer.h"
+
+namespace {
+
+const int kPages = 10;
+
+void makeDocument(const QString& path) {
+    QPdfWriter writer(path);
+    writer.setResolution(72);
+    writer.setPageSize(QPageSize(QPageSize::Letter));
+    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+    QPainter painter(&writer);
+    QFont font("DejaVu Serif");
+    font.setPixelSize(12);
+    painter.setFont(font);
+    const QString line =
+        "The quick brown fox jumps over the lazy dog while the harbour lanterns glow %1.";
+    for (int p = 1; p <= kPages; ++p) {
+        if (p > 1) writer.newPage();
+        painter.drawText(72, 60, QString("Page %1").arg(p));
+        for (int l = 0; l < 40; ++l) painter.drawText(72, 90 + l * 16, line.arg(p * 100 + l));
+    }
+}
+
+void writeScript(const QString& path, const QString& body) {
+    QFile f(path);
+    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    f.write(("#!/bin/bash\n" + body + "\n").toUtf8());
+    f.close();
+    f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+double median(std::vector<double> v) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+}
+double sum(const std::vector<double>& v) {
+    double s = 0;
+    for (double x : v) s += x;
+    return s;
+}
+
+double nowMs() { return QDateTime::currentMSecsSinceEpoch(); }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTemporaryDir drive;
+    qputenv("LUMIDOC_DRIVE_C", drive.path().toLocal8Bit());
+    const QString folder = QCoreApplication::applicationDirPath();
+    if (!QFile::exists(folder + "/ocr.exe") && !QFile::exists(folder + "/ocr-engine")) {
+        std::fprintf(stderr, "no ocr.exe in %s: run bench/recognition/run.sh\n", qPrintable(folder));
+        return 1;
+    }
+    // The engine behind a wrapper that logs when it starts and ends.
+    if (!QFile::exists(folder + "/ocr-engine")) QFile::rename(folder + "/ocr.exe", folder + "/ocr-engine");
+    const QString engineLog = drive.path() + "/engine.log";
+    writeScript(folder + "/ocr.exe", "s=$(date +%s%N); \"$(dirname \"$0\")/ocr-engine\" \"$@\" >/dev/null 2>&1; "
+                                     "e=$(date +%s%N); echo \"$s $e\" >> '" + engineLog + "'");
+    writeScript(folder + "/wordpad.exe", "exit 0");
+    QFile ini(folder + "/path.ini");
+    ini.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    ini.write("C:\\out\\\r\n");
+    ini.close();
+
+    QDir().mkpath(drive.path() + "/bench");
+    const QString docHost = drive.path() + "/bench/sample.pdf";
+    makeDocument(docHost);
+    DocPath = "C:\\bench\\sample.pdf";
+    DocPassword = "";
+
+    // The whole run, all pages.
+    forms::ScriptedUi ui;
+    frmOCR f(frmOCR::Viewer{[] { return long(kPages); }, [] { return 1L; }});
+    f.Option3->click();
+    std::vector<std::vector<double>> marks;  // per page: times of PBS 25, 50, 75, 100
+    QObject::connect(f.PBS, &QProgressBar::valueChanged, [&](int v) {
+        if (v == 25) marks.push_back({});
+        if (v > 0 && !marks.empty()) marks.back().push_back(nowMs());
+    });
+    const double start = nowMs();
+    f.cmdStart->click();
+    const double total = nowMs() - start;
+
+    std::vector<double> engineStart, engineEnd;
+    QFile log(engineLog);
+    log.open(QIODevice::ReadOnly);
+    for (const QByteArray& l : log.readAll().split('\n')) {
+        const QList<QByteArray> t = l.split(' ');
+        if (t.size() != 2) continue;
+        engineStart.push_back(t[0].toDouble() / 1e6);
+        engineEnd.push_back(t[1].toDouble() / 1e6);
+    }
+    if (int(marks.size()) != kPages || int(engineStart.size()) != kPages) {
+        std::fprintf(stderr, "run incomplete: %zu pages marked, %zu engine runs\n", marks.size(),
+                     engineStart.size());
+        return 1;
+    }
+    std::vector<double> render, engine, page, overhead, poll;
+    for (int i = 0; i < kPages; ++i) {
+        const auto& m = marks[i];
+        const double pageEnd = i + 1 < kPages ? marks[i + 1][0] : start + total;
+        render.push_back(m[1] - m[0]);
+        engine.push_back(engineEnd[i] - engineStart[i]);
+        page.push_back(pageEnd - m[0]);
+        overhead.push_back(page.back() - engine.back() - 500);
+        // From the engine's end until the pause began: the runner's polling and the text check.
+        poll.push_back(m[3] - 500 - engineEnd[i]);
+    }
+
+    // The renderer against pdftoppm, page by page at 300 dpi in grey, and the whole document.
+    const QString work = drive.path() + "/render";
+    QDir().mkpath(work);
+    std::vector<double> ours, theirs;
+    for (int p = 1; p <= kPages; ++p) {
+        QElapsedTimer t;
+        t.start();
+        const int h = pdfrender::OpenPDF(DocPath, "");
+        pdfrender::ExportTIF(h, "C:\\render\\", "", 300, 300, p, p, nullptr, pdfrender::kTifGrey,
+                             pdfrender::kTifUncompressed);
+        pdfrender::ClosePDF(h);
+        ours.push_back(t.nsecsElapsed() / 1e6);
+        t.restart();
+        QProcess::execute("pdftoppm", {"-r", "300", "-tiff", "-gray", "-f", QString::number(p),
+                                       "-l", QString::number(p), docHost, work + "/ppm"});
+        theirs.push_back(t.nsecsElapsed() / 1e6);
+    }
+    QElapsedTimer t;
+    t.start();
+    const int h = pdfrender::OpenPDF(DocPath, "");
+    pdfrender::ExportTIF(h, "C:\\render\\", "all", 300, 300, 1, kPages, nullptr,
+                         pdfrender::kTifGrey, pdfrender::kTifUncompressed);
+    pdfrender::ClosePDF(h);
+    const double oursAll = t.nsecsElapsed() / 1e6;
+    t.restart();
+    QProcess::execute("pdftoppm", {"-r", "300", "-tiff", "-gray", docHost, work + "/all"});
+    const double theirsAll = t.nsecsElapsed() / 1e6;
+
+    QTextStream out(stdout);
+    out << "Recognition run, " << kPages << " US Letter pages at 300 dpi, all pages\n";
+    out << QString("  total run                      %1 ms\n").arg(total, 8, 'f', 0);
+    out << QString("  inside the engine (sum)        %1 ms   median per page %2 ms\n")
+               .arg(sum(engine), 8, 'f', 0).arg(median(engine), 0, 'f', 0);
+    out << QString("  render per page (in the run)   median %1 ms   sum %2 ms\n")
+               .arg(median(render), 0, 'f', 1).arg(sum(render), 0, 'f', 0);
+    out << QString("  page time                      median %1 ms\n").arg(median(page), 0, 'f', 0);
+    out << QString("  pause after the text           500 ms per page (%1 ms in all)\n").arg(500 * kPages);
+    out << QString("  engine end to pause (polling)  median %1 ms\n").arg(median(poll), 0, 'f', 1);
+    out << QString("  own overhead beyond engine and pause, per page: median %1 ms "
+                   "(render %2 + polling %3 + the rest %4)\n")
+               .arg(median(overhead), 0, 'f', 1).arg(median(render), 0, 'f', 1)
+               .arg(median(poll), 0, 'f', 1)
+               .arg(median(overhead) - median(render) - median(poll), 0, 'f', 1);
+    out << "Renderer against pdftoppm -r 300 -tiff -gray\n";
+    out << QString("  per page, open+render+write     ours median %1 ms   pdftoppm median %2 ms   ratio %3\n")
+               .arg(median(ours), 0, 'f', 1).arg(median(theirs), 0, 'f', 1)
+               .arg(median(ours) / median(theirs), 0, 'f', 2);
+    out << QString("  whole document in one call      ours %1 ms   pdftoppm %2 ms   ratio %3\n")
+               .arg(oursAll, 0, 'f', 0).arg(theirsAll, 0, 'f', 0).arg(oursAll / theirsAll, 0, 'f', 2);
+    out << "  result: " << ui.shown.value(0).prompt.section('\n', -1) << "\n";
+    return 0;
+}

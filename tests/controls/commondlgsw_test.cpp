@@ -252,6 +252,7 @@ TEST(CommonDlgsW, ColourDialogKeepsCustomColoursBetweenDialogs) {
 // The real dialogs, answered by a timer as a user would.
 #include <QColorDialog>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QTimer>
 
 namespace {
@@ -281,10 +282,19 @@ TEST(CommonDlgsWOnQt, OpenDialogShowsTheFolderAndFiltersAndReturnsAWindowsPath) 
     d.DialogTitle = "Pick one";
     QStringList filters;
     QString folder, caption;
+    QStringList shownFiles;
     whenShown<QFileDialog>([&](QFileDialog* dialog) {
         filters = dialog->nameFilters();
         folder = dialog->directory().absolutePath();
         caption = dialog->windowTitle();
+        // The PDF pattern shows Report.PDF (patterns ignore case) and hides notes.txt.
+        auto* model = dialog->findChild<QFileSystemModel*>();
+        ASSERT_NE(model, nullptr);
+        const QModelIndex dir = model->index(driveC.hostPath("Scans"));
+        testing_support::waitUntil([&] { return model->rowCount(dir) > 0; }, 5000);
+        shownFiles.clear();
+        for (int i = 0; i < model->rowCount(dir); ++i)
+            shownFiles << model->index(i, 0, dir).data().toString();
         dialog->selectFile(driveC.hostPath("Scans/Report.PDF"));
         static_cast<QDialog*>(dialog)->accept();
     });
@@ -292,6 +302,7 @@ TEST(CommonDlgsWOnQt, OpenDialogShowsTheFolderAndFiltersAndReturnsAWindowsPath) 
     EXPECT_EQ(filters, QStringList({"PDF Files(*.pdf, *.PDF) (*.pdf)", "All Files(*.*) (*)"}));
     EXPECT_EQ(folder, driveC.hostPath("Scans"));
     EXPECT_EQ(caption, "Pick one");
+    EXPECT_EQ(shownFiles, QStringList({"Report.PDF"}));
     EXPECT_EQ(d.FileName, "C:\\Scans\\Report.PDF");
     EXPECT_EQ(d.FileTitle, "Report.PDF");
 

@@ -134,6 +134,11 @@ void frmPrinting::Command3_Click() {
                QStringLiteral("Document Title"));
         return;
     }
+    if (txtPath->text().trimmed().isEmpty()) {
+        refuse(QStringLiteral("Please enter the folder the PDF document goes into."),
+               QStringLiteral("Output Path"));
+        return;
+    }
     if (!win::fileExists(programFolder + "\\pdftk.exe")) {
         refuse(QStringLiteral("pdftk.exe, which joins the pages, is missing from the program "
                               "folder:\r\n") + programFolder,

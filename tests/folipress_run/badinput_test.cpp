@@ -88,6 +88,17 @@ TEST_F(BadInput, TitlesThatCannotNameAFileAreRefused) {
     }
 }
 
+TEST_F(BadInput, AnEmptyOutputFolderIsRefused) {
+    add(picture("a.png", FIF_PNG, 20, 20));
+    w->txtPath->setText("  ");
+    EXPECT_FALSE(convert());
+    ASSERT_EQ(ui.shown.size(), 1);
+    EXPECT_EQ(ui.shown[0].prompt, "Please enter the folder the PDF document goes into.");
+    EXPECT_EQ(ui.shown[0].title, "Output Path");
+    expectNothingWritten();
+    expectWindowGivenBack();
+}
+
 TEST_F(BadInput, PicturesWithTheWrongOrAnUnknownExtensionGoByTheirContent) {
     picture("x.png", FIF_PNG, 30, 20);
     QFile::rename(pictures.path() + "/x.png", pictures.path() + "/really-a-png.jpg");

@@ -1,8 +1,10 @@
 // The conversion run end to end: FreeImage, the PDF box library and the real pdftk.
+#include <QProcess>
 #include <QTest>
 #include <QTimer>
 
 #include "ConversionFixture.h"
+#include "pdfwrite/PdfBox.h"
 
 using testing_support::readFile;
 using testing_support::writeFile;
@@ -265,4 +267,32 @@ TEST_F(Conversion, EveryCharacterOfTheInformationArrivesAsTyped) {
     EXPECT_EQ(info.value("Title"), title);
     EXPECT_EQ(info.value("Subject"), "Tom &amp; Jerry &#65; <b>");
     EXPECT_EQ(info.value("Keywords"), QString::fromUtf8("naïve, café"));
+}
+
+TEST_F(Conversion, WriteHeadingPutsARedLineOnTheBoxAndFailsLikeEveryCall) {
+    QDir().mkpath(driveC.hostPath("out"));
+    w->pdfBox = CreateBox(0, 0);
+    SetStrProp(w->pdfBox, pdfbox::kOutputFile, "c:\\out\\h.pdf");
+    ASSERT_EQ(BeginDoc(w->pdfBox), 0);
+    w->WriteHeading("Chapter One", 120);
+    ASSERT_EQ(EndDoc(w->pdfBox), 0);
+    QProcess p;
+    p.start("pdftotext", {driveC.hostPath("out/h.pdf"), "-"});
+    p.waitForFinished(20000);
+    EXPECT_TRUE(p.readAllStandardOutput().contains("Chapter One"));
+    EXPECT_TRUE(readFile(driveC.hostPath("out/h.pdf")).contains("/Helvetica-Bold"));
+
+    // Without a document the text cannot go anywhere: the library's text, and the end.
+    EXPECT_TRUE([&] {
+        try {
+            w->WriteHeading("Nowhere", 10);
+            return false;
+        } catch (const runkit::ProgramEnded&) {
+            return true;
+        }
+    }());
+    ASSERT_EQ(ui.shown.size(), 1);
+    EXPECT_EQ(ui.shown[0].prompt, "TextOut needs BeginDoc first");
+    EXPECT_EQ(ui.shown[0].title, "PDF");
+    FreeBox(w->pdfBox);
 }

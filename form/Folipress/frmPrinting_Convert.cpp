@@ -10,12 +10,14 @@
 #include <QRegularExpression>
 #include <QSlider>
 
+#include <algorithm>
 #include <cmath>
 
 #include "API.h"
 #include "DOSOutputs.h"
 #include "FreeImageBinding.h"
 #include "Module1.h"
+#include "PageSize.h"
 #include "SettingsFile.h"
 #include "forms/App.h"
 #include "forms/MessageBox.h"
@@ -230,20 +232,9 @@ void frmPrinting::Command3_Click() {
         }
         API::SetStrPropChecked(pdfBox, pdfbox::kCreator, kCreator);
 
-        // Page size in tenths of a millimetre, the picture taken at 96 dots per inch. The sizes
-        // are 16-bit numbers: a picture too large for them is scaled down to fit, keeping its
-        // proportions, rather than losing its page.
-        double w = bitmap.width / 0.376;
-        double h = bitmap.height / 0.376;
-        if (w > 32767.0 || h > 32767.0) {
-            const double scale = 32767.0 / std::max(w, h);
-            w = std::max(1.0, w * scale);
-            h = std::max(1.0, h * scale);
-        }
-        short W = 0;
-        short H = 0;
-        skipOnError([&] { W = win::roundToInt16(w); });
-        skipOnError([&] { H = win::roundToInt16(h); });
+        const PageSize size = PageSizeFor(bitmap.width, bitmap.height);
+        const short W = size.W;
+        const short H = size.H;
         API::SetNumPropChecked(pdfBox, pdfbox::kPageWidth, W);
         API::SetNumPropChecked(pdfBox, pdfbox::kPageHeight, H);
         API::SetNumPropChecked(pdfBox, pdfbox::kUnit, pdfbox::kTenthMillimetres);

@@ -2,6 +2,7 @@
 #include <QListWidget>
 
 #include "FileSearch.h"
+#include "PageSize.h"
 #include "RunKit.h"
 #include "modFunction.h"
 #include "win/RuntimeError.h"
@@ -130,4 +131,16 @@ TEST(FileExistsAnsi, FilesFoldersAndWildcards) {
     EXPECT_FALSE(FileExistsAnsi(QString::fromUtf8("c:\\docs\\ωω.jpg")));
     EXPECT_TRUE(FileExistsAnsi("c:\\docs\\*.png"));
     EXPECT_FALSE(FileExistsAnsi("c:\\do?s\\report.png"));
+}
+
+TEST(PageSizeFor, PixelsAt96DpiInTenthsOfAMillimetre) {
+    auto is = [](PageSize s, int w, int h) { return s.W == w && s.H == h; };
+    EXPECT_TRUE(is(PageSizeFor(2480, 3508), 6596, 9330));  // an A4 scan at 300 dpi
+    EXPECT_TRUE(is(PageSizeFor(94, 47), 250, 125));
+    EXPECT_TRUE(is(PageSizeFor(12320, 1), 32766, 3));      // the largest that fits as it is
+    // Beyond that the picture is scaled onto the largest page, proportions kept.
+    EXPECT_TRUE(is(PageSizeFor(12321, 12321), 32767, 32767));
+    EXPECT_TRUE(is(PageSizeFor(12400, 31), 32767, 82));
+    EXPECT_TRUE(is(PageSizeFor(31, 24800), 41, 32767));
+    EXPECT_TRUE(is(PageSizeFor(100000, 1), 32767, 1));     // never a side of 0
 }

@@ -30,11 +30,16 @@ run "$half" 100 "$work/rhalf"
 
 echo "img2pdf..."
 start=$(date +%s.%N)
-/usr/bin/time -f '%M' -o "$work/img2pdf.mem" img2pdf -o "$work/img2pdf.pdf" "${files[@]}"
+if [ -x /usr/bin/time ]; then
+  /usr/bin/time -f '%M' -o "$work/img2pdf.mem" img2pdf -o "$work/img2pdf.pdf" "${files[@]}"
+else
+  img2pdf -o "$work/img2pdf.pdf" "${files[@]}"
+fi
 end=$(date +%s.%N)
-img2pdf_s=$(echo "$end - $start" | bc -l)
+calc() { awk "BEGIN { printf \"%.4f\", $1 }"; }
+img2pdf_s=$(calc "$end - $start")
 img2pdf_bytes=$(stat -c %s "$work/img2pdf.pdf")
-img2pdf_mb=$(awk '{ printf "%.1f", $1 / 1024 }' "$work/img2pdf.mem")
+img2pdf_mb=$( [ -f "$work/img2pdf.mem" ] && awk '{ printf "%.1f", $1 / 1024 }' "$work/img2pdf.mem" || echo "?")
 input=$(value input_bytes "$work/r100")
 
 pdf_pages() { pdfinfo "$1" | awk '/^Pages:/ { print $2 }'; }
@@ -49,11 +54,11 @@ echo "input JPEG bytes (sum)             $input"
 for q in 100 75; do
   out=$(value output_bytes "$work/r$q")
   tot=$(value total_s "$work/r$q")
-  printf 'quality %-3s output / input size    %.2f\n' "$q" "$(echo "$out / $input" | bc -l)"
-  printf 'quality %-3s time / img2pdf time     %.1f\n' "$q" "$(echo "$tot / $img2pdf_s" | bc -l)"
-  printf 'quality %-3s size / img2pdf size     %.2f\n' "$q" "$(echo "$out / $img2pdf_bytes" | bc -l)"
+  printf 'quality %-3s output / input size    %.2f\n' "$q" "$(calc "$out / $input")"
+  printf 'quality %-3s time / img2pdf time     %.1f\n' "$q" "$(calc "$tot / $img2pdf_s")"
+  printf 'quality %-3s size / img2pdf size     %.2f\n' "$q" "$(calc "$out / $img2pdf_bytes")"
 done
 printf 'img2pdf: %.2f s, %s bytes (%.2f of input), peak %s MB\n' "$img2pdf_s" "$img2pdf_bytes" \
-  "$(echo "$img2pdf_bytes / $input" | bc -l)" "$img2pdf_mb"
+  "$(calc "$img2pdf_bytes / $input")" "$img2pdf_mb"
 echo
 echo "peak memory with $half pages: $(value peak_rss_mb "$work/rhalf") MB; with $pages pages: $(value peak_rss_mb "$work/r100") MB"

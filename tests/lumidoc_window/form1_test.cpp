@@ -193,28 +193,13 @@ TEST_F(Form1Test, HoverTipsNameTheEightButtons) {
     EXPECT_EQ(form.lblTip->text(), " Zoom Out");
 }
 
-TEST_F(Form1Test, ControlsCarryTheirCaptionsAndTips) {
-    EXPECT_EQ(form.windowTitle(), "Lumidoc");
-    EXPECT_EQ(form.cmdOCRAll->text(), "Start OCR");
-    EXPECT_EQ(form.FitPage->text(), QString::fromUtf8("合适页面"));
-    EXPECT_EQ(form.cmdMenu->toolTip(), "Show/Hide Index");
-    EXPECT_EQ(form.ViewMode->toolTip(), "View Mode");
-    EXPECT_EQ(form.FitWidth->toolTip(), "Fit Width");
-    EXPECT_EQ(form.cmdLast->toolTip(), "Last Page");
+TEST_F(Form1Test, PictureButtonsShowAnImageAndTheRowFitsTheNarrowestWindow) {
     for (QPushButton* b : {form.cmdExit, form.cmdMenu, form.NormalSize, form.ZoomOut, form.ZoomIn,
                            form.cmdLast, form.cmdFirst, form.NextPage, form.PreviousPage,
                            form.ViewMode, form.FitWidth, form.cmdOpen}) {
         EXPECT_TRUE(b->text().isEmpty());
         EXPECT_FALSE(b->icon().isNull()) << b->toolTip().toStdString();
     }
-    EXPECT_EQ(form.menuFile->title(), "File");
-    EXPECT_EQ(form.menuOpen->text(), "Open PDF");
-    EXPECT_EQ(form.menuClose->text(), "Close PDF");
-    EXPECT_TRUE(form.menuS1->isSeparator());
-    EXPECT_EQ(form.menuAbout->title(), "About");
-    EXPECT_EQ(form.menuHelp->text(), "Help Document");
-    EXPECT_EQ(form.menuWeb->text(), "Website");
-    EXPECT_TRUE(form.menuS3->isSeparator());
     // The row of buttons fits the narrowest window and no two buttons overlap.
     form.resize(10, 10);
     QRect used;

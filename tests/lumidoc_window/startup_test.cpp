@@ -220,6 +220,16 @@ TEST_F(ShutdownTest, SettingsAreCopiedWhereAQuilletFolderExists) {
     expectWorkFoldersGone();
 }
 
+TEST_F(ShutdownTest, AFolderThatCannotBeMadeIsSkippedAndTheOthersStillGetTheirCopy) {
+    ASSERT_TRUE(writeFile(home.dir.path() + "/plainfile", "x"));
+    qputenv("XDG_CONFIG_HOME", (home.dir.path() + "/plainfile/config").toLocal8Bit());
+    QDir().mkpath(home.data("/Quillet"));
+    form.Form_Unload();
+    EXPECT_EQ(readFile(home.data("/Quillet/QXLConfig.ini")), "[Lumidoc]\r\nkept=1\r\n");
+    EXPECT_FALSE(QFile::exists(QDir::rootPath() + "Quillet/QXLConfig.ini"));
+    expectWorkFoldersGone();
+}
+
 TEST_F(ShutdownTest, AMissingSettingsFileIsSkipped) {
     QFile::remove(scene.program("QXLconfig.ini"));
     QDir().mkpath(home.config("/Quillet"));

@@ -53,20 +53,6 @@ FIBITMAP* flatten(FIBITMAP* dib) {
 
 }  // namespace
 
-int FormatForExtension(const QString& extension, int current) {
-    const QString e = extension;
-    if (e == "bmp" || e == "dib") return kBmp;
-    if (e == "jpg" || e == "jpeg") return kJpeg;
-    if (e == "gif") return kGif;
-    if (e == "png") return kPng;
-    if (e == "ico") return kIco;
-    if (e == "tif" || e == "tiff") return kTiff;
-    if (e == "iff") return kIff;
-    if (e == "pcx") return kPcx;
-    if (e == "psd") return kPsd;
-    return current;
-}
-
 int FormatFromContent(const QString& winPath) {
     ensureLibrary();
     const QFileInfo info(win::toHostPath(winPath));

@@ -1,6 +1,6 @@
 #pragma once
-// The conversion run's use of the image library: the extension table, a look at a file's
-// content, and turning one image into the 24-bit page bitmap.
+// The conversion run's use of the image library: a look at a file's content, and turning one
+// image into the 24-bit page bitmap.
 #include <QString>
 
 namespace FreeImageBinding {
@@ -11,11 +11,8 @@ enum Format : int {
     kUnknown = -1,
 };
 
-// Format code for a lower-cased extension of the table; `current` when the table lacks it.
-int FormatForExtension(const QString& extension, int current);
-
-// Format the file's content shows (kUnknown when the file is missing, empty, or no picture the
-// library reads); for formats without a signature the content cannot tell.
+// Format the file's content shows by its signature; kUnknown when the file is missing, empty,
+// or holds no picture the library reads.
 int FormatFromContent(const QString& winPath);
 
 struct Converted {

@@ -23,7 +23,6 @@
 #include "forms/MessageBox.h"
 #include "forms/SequentialFile.h"
 #include "forms/Shell.h"
-#include "modFunction.h"
 #include "pdfwrite/PdfBox.h"
 #include "win/CodePage.h"
 #include "win/FileSystem.h"
@@ -147,15 +146,11 @@ void frmPrinting::Command3_Click() {
                kRunTitle);
         return;
     }
-    // The format comes from the extension table; when the content says otherwise (a PNG named
-    // .jpg, an extension the table lacks) the content wins, and a file whose content is no
-    // picture stops the run here.
+    // The decoder is the one the file's content calls for. For a well-named file that is the
+    // format its extension names; a misnamed one (a PNG saved as .jpg, a JPEG as .jfif) is still
+    // read, and a file whose content is no picture stops the run here.
     QList<int> formats;
-    int format = 0;
     for (int i = 0; i < n; ++i) {
-        QString ext;
-        skipOnError([&] { ext = modFunction::GetFilePart(entries[i], 0).toLower(); });
-        format = FreeImageBinding::FormatForExtension(ext, format);
         const int content = FreeImageBinding::FormatFromContent(entries[i]);
         if (content == FreeImageBinding::kUnknown) {
             refuse(cannotConvert(i), kRunTitle);

@@ -101,7 +101,7 @@ void removeWorkFiles() {
 void frmPrinting::Command3_Click() {
     using win::skipOnError;
 
-    // 1. Nothing to convert.
+    // Nothing to convert.
     if (List1->count() == 0) {
         forms::msgBox(QStringLiteral("Please add a file"), forms::vbExclamation, QStringLiteral("Add File"));
         FocusToolButtons();
@@ -159,7 +159,7 @@ void frmPrinting::Command3_Click() {
         formats << content;
     }
 
-    // 2. No second run and no list action from the toolbar while this one runs.
+    // No second run and no list action from the toolbar while this one runs.
     Command3->setEnabled(false);
     for (QPushButton* b : CmdToolsBar) b->setEnabled(false);
 
@@ -175,20 +175,20 @@ void frmPrinting::Command3_Click() {
         }
     };
 
-    // 3. Working folders.
+    // Working folders.
     skipOnError([&] { win::makeFolder(txtPath->text()); });
     skipOnError([] { win::makeFolder("c:\\tmp"); });
     skipOnError([] { win::makeFolder("c:\\jpgtmp"); });
     skipOnError([] { win::killFile("c:\\jpgtmp\\jpgtmp.pdf"); });
     removeWorkFiles();
 
-    // 4. The settings of this run.
+    // The settings of this run.
     skipOnError([&] {
         SettingsFile::Write(programFolder + "\\setting.dll", txtTitle->text(), txtCreateFor->text(),
                             txtSubject->text(), txtKeywords->text(), Slider1->value());
     });
 
-    // 5. The document information for pdftk.
+    // The document information for pdftk.
     skipOnError([&] {
         forms::SequentialWriter info(kInfoFile);
         const QString entries[][2] = {
@@ -205,12 +205,11 @@ void frmPrinting::Command3_Click() {
         info.close();
     });
 
-    // 6.
     lblPB->setText(QStringLiteral("Preparing Files..."));
     pb->setMaximum(100);
     pb->setMinimum(0);
 
-    // 7. One single-page document per image.
+    // One single-page document per image.
     for (int i = 0; i < n; ++i) {
         pdfBox = CreateBox(reinterpret_cast<intptr_t>(this), 0);
         API::SetNumPropChecked(pdfBox, pdfbox::kDeferNameCheck, 1);
@@ -248,12 +247,12 @@ void frmPrinting::Command3_Click() {
         win::pumpMessages();
     }
 
-    // 8.
+    // The first page starts the joined document.
     pb->setValue(100);
     lblPB->setText(QStringLiteral("Now Start Creating..."));
     skipOnError([] { win::copyFile(pageFile(0), joinedFile(1)); });
 
-    // 9. Join the pages one by one.
+    // Join the pages one by one.
     for (int k = 1; k <= n - 1; ++k) {
         WatchedProcess = QStringLiteral("pdftk.exe");
         dosRunner->setCommandLine(programFolder + "\\pdftk.exe " + joinedFile(k) + " " + pageFile(k) +
@@ -266,16 +265,16 @@ void frmPrinting::Command3_Click() {
         win::pumpMessages();
     }
 
-    // 10. The document information.
+    // The document information.
     WatchedProcess = QStringLiteral("pdftk.exe");
     dosRunner->setCommandLine(programFolder + "\\pdftk.exe " + joinedFile(n) + " update_info " +
                               kInfoFile + " output " + kJoined + " dont_ask");
     dosRunner->ExecuteCommand(QString());
 
-    // 11.
+    // The folder box loses a trailing backslash.
     if (txtPath->text().endsWith('\\')) txtPath->setText(txtPath->text().chopped(1));
 
-    // 12. The result goes into the output folder; a failure here is the user's to know.
+    // The result goes into the output folder; a failure here is the user's to know.
     const QString target = txtPath->text() + "\\" + txtTitle->text() + ".pdf";
     if (!win::fileExists(kJoined)) {
         abandon(QStringLiteral("pdftk could not join the pages, so no PDF document was written."));
@@ -292,18 +291,16 @@ void frmPrinting::Command3_Click() {
         return;
     }
 
-    // 13.
     pb->setValue(0);
     lblPB->setText(QStringLiteral("Removing Temporary Files..."));
     removeWorkFiles();
     lblPB->setText(QStringLiteral("Done."));
 
-    // 14.
     Command3->setEnabled(true);
     forms::shellOpen(txtPath->text());
     forms::beep();
 
-    // 15.
+    // The toolbar comes back, each button given the focus in turn.
     for (QPushButton* b : CmdToolsBar) {
         b->setEnabled(true);
         b->setFocus(Qt::OtherFocusReason);

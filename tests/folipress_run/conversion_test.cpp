@@ -70,6 +70,16 @@ TEST_F(Conversion, OneImageBecomesOnePageWithTheDocumentInformation) {
     // The working files are gone; the folders stay for the next start to delete.
     EXPECT_TRUE(files("jpgtmp").isEmpty());
     EXPECT_TRUE(files("tmp").isEmpty());
+
+    // The next start shows this run's settings.
+    frmPrinting next;
+    next.Form_Load();
+    EXPECT_EQ(next.txtTitle->text(), "Tax 2019");
+    EXPECT_EQ(next.txtCreateFor->text(), QString::fromUtf8("Zoë Ann"));
+    EXPECT_EQ(next.txtKeywords->text(), "tax; receipts");
+    EXPECT_EQ(next.Slider1->value(), 60);
+    EXPECT_EQ(next.lblQtt->text(), "Good");
+    EXPECT_FALSE(QFileInfo::exists(driveC.hostPath("tmp")));
 }
 
 TEST_F(Conversion, TwoImagesAreJoinedOnceInListOrder) {

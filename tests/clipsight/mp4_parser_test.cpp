@@ -267,6 +267,35 @@ TEST(Mp4ParserTest, MdatLargerThanTwoGigabytesIsSkipped) {
     EXPECT_LT(r.bytesRead, 4096u);
 }
 
+TEST(Mp4ParserTest, HeadersTooShortForTheirFieldsAreSkipped) {
+    // An mvhd without room for its time scale and duration, a tkhd without its size fields.
+    Bytes trak = Atom("trak", Cat({Atom("tkhd", Zeros(4)), Atom("mdia", Atom("minf", Atom("stbl", Stsd({"avc1"}))))}));
+    Mp4Result r = ParseBytes(Cat({Ftyp(), Atom("moov", Cat({Atom("mvhd", Zeros(12)), trak}))}));
+    ASSERT_EQ(r.result, 1);
+    ASSERT_EQ(r.list->count, 1u);
+    EXPECT_EQ(r.list->durationSeconds, 0u);
+    EXPECT_EQ(r.list->records[0]->width, 0);
+    EXPECT_STREQ(r.list->records[0]->name, "avc1");
+    // A dcom without its method, and a cmvd without its declared size or without data.
+    for (const Bytes& cmov : {Atom("cmov", Cat({Atom("dcom"), Atom("cmvd", Zeros(64))})),
+                              Atom("cmov", Cat({Atom("dcom", Text("zlib")), Atom("cmvd", Zeros(2))})),
+                              Atom("cmov", Cat({Atom("dcom", Text("zlib")), Atom("cmvd", Zeros(4))}))}) {
+        r = ParseBytes(Cat({Ftyp(), Atom("moov", cmov)}));
+        ASSERT_EQ(r.result, 1);
+        EXPECT_EQ(r.list->count, 0u);
+    }
+}
+
+TEST(Mp4ParserTest, ParseNeedsAHandleAndAPlaceForTheList) {
+    Mp4Parser parser;
+    StreamList* list = nullptr;
+    EXPECT_EQ(parser.Parse(kInvalidFileHandle, 10, &list), 0);
+    ScratchDir dir;
+    FileHandle file = OpenFileForReading(dir.Write("m.mp4", Cat({Ftyp(), SimpleMovie()})).c_str());
+    EXPECT_EQ(parser.Parse(file, 10, nullptr), 0);
+    CloseFile(file);
+}
+
 TEST(Mp4ParserTest, TracksBeyondTheLimitAreLeftOut) {
     Bytes traks;
     for (uint32_t i = 0; i < AtomWalker::kMaxTracks + 3; ++i) {

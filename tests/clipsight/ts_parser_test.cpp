@@ -334,6 +334,54 @@ TEST(TsParserTest, TableFailures) {
     EXPECT_EQ(ParseBytes(Bytes{0x47}).result, 0);
 }
 
+TEST(TsParserTest, MalformedProgramMapsAreReadWithinTheirBounds) {
+    // A PMT whose program_info_length runs past the section, and one whose ES_info_length does.
+    TsWriter w;
+    w.Pat({{1, 0x100}, {2, 0x200}});
+    Bytes bad{0x02, 0xB0, 0x0D, 0x00, 0x01, 0xC1, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x00};
+    w.Section(0x100, bad);
+    w.Pmt(0x200, 2, {}, {{0x03, 0x201, {}}, {0x04, 0x202, Bytes(300, 0x05)}});
+    w.Null();
+    TsResult r = ParseBytes(w.out);
+    ASSERT_EQ(r.result, 1);
+    ASSERT_EQ(r.list->count, 1u);  // the entry whose descriptors overrun the packet ends the loop
+    EXPECT_STREQ(Rec(r, 0).name, "mpeg1_audio");
+    // A PMT too short for its header counts as read, with no streams.
+    TsWriter tiny;
+    tiny.Pat({{1, 0x100}});
+    tiny.Packet(0x100, true, {0x00, 0x02, 0xB0, 0x05});
+    tiny.Null();
+    EXPECT_EQ(ParseBytes(tiny.out).result, 0);
+}
+
+TEST(TsParserTest, PidsBeyondTheTableAreLeftOut) {
+    std::vector<EsEntry> first, second;
+    for (int i = 0; i < 20; ++i) first.push_back({0x03, 0x300 + i, {}});
+    for (int i = 0; i < 20; ++i) second.push_back({0x0F, 0x400 + i, {}});
+    TsWriter w;
+    w.Pat({{1, 0x100}, {2, 0x200}});
+    w.Pmt(0x100, 1, {}, first);
+    w.Pmt(0x200, 2, {}, second);
+    w.Null();
+    TsResult r = ParseBytes(w.out);
+    ASSERT_EQ(r.result, 1);
+    EXPECT_EQ(r.list->count, uint32_t(TsParser::kMaxPids));
+}
+
+TEST(TsParserTest, CallerListTooSmallIsRefused) {
+    ScratchDir dir;
+    FileHandle file = OpenFileForReading(
+        dir.Write("s.ts", OneProgram(188, {}, {{0x03, 0x101, {}}, {0x04, 0x102, {}}}, {})).c_str());
+    TsParser parser;
+    StreamList* list = AllocateStreamList(1, kStreamRecordSize);
+    StreamList* given = list;
+    EXPECT_EQ(parser.Parse(file, 44, &list), 0);
+    EXPECT_EQ(list, given);
+    FreeStreamList(list);
+    EXPECT_EQ(parser.Parse(file, 44, nullptr), 0);
+    CloseFile(file);
+}
+
 // A long stream: the tables, 'fill' bytes of null packets, then the video's first PES.
 Bytes LongStream(uint64_t fill, bool videoInTheMiddle) {
     TsWriter w;

@@ -246,8 +246,9 @@ void PDFPageArea::wheelEvent(QWheelEvent* event) {
     QAbstractScrollArea::wheelEvent(event);
 }
 
-QSize PDFPageArea::tileExtent(QSize pageSize) {
-    if (qint64(pageSize.width()) * pageSize.height() <= kWholePagePixels)
+QSize PDFPageArea::tileExtent(QSize pageSize) const {
+    const double dpr = devicePixelRatioF();
+    if (qint64(pageSize.width()) * pageSize.height() * dpr * dpr <= kWholePagePixels)
         return pageSize;
     return QSize(kTile, kTile);
 }
@@ -263,8 +264,12 @@ const QImage* PDFPageArea::tile(int page, int tx, int ty, QSize pageSize) {
     const int h = std::min(extent.height(), pageSize.height() - y);
     QImage img;
     if (std::unique_ptr<Poppler::Page> p = doc_->page(page)) {
-        const double dpi = 72.0 * pixelsPerPoint() * zoom_;
-        img = p->renderToImage(dpi, dpi, x, y, w, h);
+        // Rendered at the screen's device pixels, drawn at the layout's logical size.
+        const double dpr = devicePixelRatioF();
+        const double dpi = 72.0 * pixelsPerPoint() * zoom_ * dpr;
+        img = p->renderToImage(dpi, dpi, int(std::lround(x * dpr)), int(std::lround(y * dpr)),
+                               int(std::lround(w * dpr)), int(std::lround(h * dpr)));
+        img.setDevicePixelRatio(dpr);
     }
     ++renderedTiles_;
     auto* stored = new QImage(std::move(img));
@@ -277,6 +282,10 @@ void PDFPageArea::paintEvent(QPaintEvent* event) {
     QPainter painter(viewport());
     if (sizes_.empty() || !doc_)
         return;
+    if (devicePixelRatioF() != tileRatio_) {
+        tiles_.clear();  // moved to a screen of another density
+        tileRatio_ = devicePixelRatioF();
+    }
     const qint64 sx = horizontalScrollBar()->value();
     const qint64 sy = verticalScrollBar()->value();
     const QRect dirty = event->rect();

@@ -59,7 +59,7 @@ private:
     void updateCurrentFromScroll();
     double fitZoom(Fit mode) const;
     void applyFit();
-    static QSize tileExtent(QSize pageSize);  // the whole page, or a tile of a large one
+    QSize tileExtent(QSize pageSize) const;  // the whole page, or a tile of a large one
     const QImage* tile(int page, int tx, int ty, QSize pageSize);
 
     Poppler::Document* doc_ = nullptr;
@@ -74,4 +74,5 @@ private:
     bool navigating_ = false;
     QCache<quint64, QImage> tiles_;
     long renderedTiles_ = 0;
+    double tileRatio_ = 1.0;  // device pixel ratio the cached tiles were rendered for
 };

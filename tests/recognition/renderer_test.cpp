@@ -101,3 +101,44 @@ TEST(PageRenderer, ExportsEightBitTiffsAtTheAskedResolutionAndCallsBack) {
     EXPECT_EQ(pdfrender::ExportTIF(h, "c:\\ocrtmp\\", "", 0, 72, 1, 1, nullptr, 1, 0), -1);
     pdfrender::ClosePDF(h);
 }
+
+TEST(PageRenderer, BandsJoinIntoOneWholePage) {
+    ScratchDriveC c;
+    // Top half black, bottom half white, a black bar down the right edge: any lost, doubled or
+    // shifted band shows in the rows.
+    const QString pdf = c.hostPath("bands.pdf");
+    {
+        QPdfWriter writer(pdf);
+        writer.setResolution(72);
+        writer.setPageSize(QPageSize(QSizeF(200, 400), QPageSize::Point));
+        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+        QPainter painter(&writer);
+        painter.fillRect(QRectF(0, 0, 200, 200), Qt::black);
+        painter.fillRect(QRectF(180, 200, 20, 200), Qt::black);
+    }
+    QDir().mkpath(c.hostPath("ocrtmp"));
+    const int h = pdfrender::OpenPDF("c:\\bands.pdf", "");
+    ASSERT_GT(h, 0);
+    for (int round = 0; round < 2; ++round) {  // the second export reuses the band documents
+        ASSERT_EQ(pdfrender::ExportTIF(h, "c:\\ocrtmp\\", "", 300, 300, 1, 1, nullptr,
+                                       pdfrender::kTifGrey, pdfrender::kTifUncompressed), 1);
+        TIFF* t = TIFFOpen(QFile::encodeName(c.hostPath("ocrtmp/0001.tif")).constData(), "r");
+        ASSERT_NE(t, nullptr);
+        uint32_t w = 0, rows = 0;
+        TIFFGetField(t, TIFFTAG_IMAGEWIDTH, &w);
+        TIFFGetField(t, TIFFTAG_IMAGELENGTH, &rows);
+        ASSERT_EQ(w, 833u);  // 200 pt at 300 dpi
+        ASSERT_EQ(rows, 1667u);
+        std::vector<uchar> line(w);
+        int badRows = 0;
+        for (uint32_t y = 0; y < rows; ++y) {
+            ASSERT_EQ(TIFFReadScanline(t, line.data(), y, 0), 1);
+            const bool top = y < rows / 2 - 2, bottom = y > rows / 2 + 2;
+            if (top && (line[10] > 20 || line[w / 2] > 20)) ++badRows;
+            if (bottom && (line[10] < 235 || line[w / 2] < 235 || line[w - 5] > 20)) ++badRows;
+        }
+        TIFFClose(t);
+        EXPECT_EQ(badRows, 0);
+    }
+    pdfrender::ClosePDF(h);
+}

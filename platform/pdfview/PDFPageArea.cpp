@@ -253,29 +253,48 @@ QSize PDFPageArea::tileExtent(QSize pageSize) const {
     return QSize(kTile, kTile);
 }
 
-const QImage* PDFPageArea::tile(int page, int tx, int ty, QSize pageSize) {
-    const quint64 key = tileKey(page, tx, ty);
-    if (QImage* hit = tiles_.object(key))
-        return hit;
+void PDFPageArea::renderTiles(int page, const QRect& range, QSize pageSize) {
+    // The missing tiles of the visible block render in one call: a scanned page then decodes
+    // its image once per paint, not once per tile.
+    QRect missing;
+    for (int ty = range.top(); ty <= range.bottom(); ++ty)
+        for (int tx = range.left(); tx <= range.right(); ++tx)
+            if (!tiles_.contains(tileKey(page, tx, ty)))
+                missing |= QRect(tx, ty, 1, 1);
+    if (missing.isEmpty())
+        return;
     const QSize extent = tileExtent(pageSize);
-    const int x = tx * extent.width();
-    const int y = ty * extent.height();
-    const int w = std::min(extent.width(), pageSize.width() - x);
-    const int h = std::min(extent.height(), pageSize.height() - y);
-    QImage img;
+    const double dpr = devicePixelRatioF();
+    auto device = [dpr](int logical) { return int(std::lround(logical * dpr)); };
+    const int x0 = missing.left() * extent.width();
+    const int y0 = missing.top() * extent.height();
+    const int x1 = std::min((missing.right() + 1) * extent.width(), pageSize.width());
+    const int y1 = std::min((missing.bottom() + 1) * extent.height(), pageSize.height());
+    QImage block;
     if (std::unique_ptr<Poppler::Page> p = doc_->page(page)) {
         // Rendered at the screen's device pixels, drawn at the layout's logical size.
-        const double dpr = devicePixelRatioF();
         const double dpi = 72.0 * pixelsPerPoint() * zoom_ * dpr;
-        img = p->renderToImage(dpi, dpi, int(std::lround(x * dpr)), int(std::lround(y * dpr)),
-                               int(std::lround(w * dpr)), int(std::lround(h * dpr)));
-        img.setDevicePixelRatio(dpr);
+        block = p->renderToImage(dpi, dpi, device(x0), device(y0), device(x1) - device(x0),
+                                 device(y1) - device(y0));
     }
-    ++renderedTiles_;
-    auto* stored = new QImage(std::move(img));
-    const int cost = std::max<qsizetype>(1, stored->sizeInBytes() / 1024);
-    tiles_.insert(key, stored, int(cost));
-    return tiles_.object(key);
+    for (int ty = missing.top(); ty <= missing.bottom(); ++ty) {
+        for (int tx = missing.left(); tx <= missing.right(); ++tx) {
+            const quint64 key = tileKey(page, tx, ty);
+            if (tiles_.contains(key))
+                continue;
+            const int lx = tx * extent.width();
+            const int ly = ty * extent.height();
+            const int rx = std::min(lx + extent.width(), pageSize.width());
+            const int ry = std::min(ly + extent.height(), pageSize.height());
+            // A failed render is kept as an empty tile so it is not retried at every paint.
+            auto* piece = new QImage(block.isNull() ? QImage()
+                                                    : block.copy(device(lx) - device(x0), device(ly) - device(y0),
+                                                                 device(rx) - device(lx), device(ry) - device(ly)));
+            piece->setDevicePixelRatio(dpr);
+            ++renderedTiles_;
+            tiles_.insert(key, piece, int(std::max<qsizetype>(1, piece->sizeInBytes() / 1024)));
+        }
+    }
 }
 
 void PDFPageArea::paintEvent(QPaintEvent* event) {
@@ -314,9 +333,10 @@ void PDFPageArea::paintEvent(QPaintEvent* event) {
         const int tx1 = (visible.right() - pageRect.left()) / extent.width();
         const int ty0 = (visible.top() - pageRect.top()) / extent.height();
         const int ty1 = (visible.bottom() - pageRect.top()) / extent.height();
+        renderTiles(i, QRect(QPoint(tx0, ty0), QPoint(tx1, ty1)), ps);
         for (int ty = ty0; ty <= ty1; ++ty)
             for (int tx = tx0; tx <= tx1; ++tx)
-                if (const QImage* img = tile(i, tx, ty, ps); img && !img->isNull())
+                if (const QImage* img = tiles_.object(tileKey(i, tx, ty)); img && !img->isNull())
                     painter.drawImage(pageRect.left() + tx * extent.width(),
                                       pageRect.top() + ty * extent.height(), *img);
     }

@@ -60,7 +60,8 @@ private:
     double fitZoom(Fit mode) const;
     void applyFit();
     QSize tileExtent(QSize pageSize) const;  // the whole page, or a tile of a large one
-    const QImage* tile(int page, int tx, int ty, QSize pageSize);
+    // Renders the tiles of `range` (tile columns and rows) that are not cached yet.
+    void renderTiles(int page, const QRect& range, QSize pageSize);
 
     Poppler::Document* doc_ = nullptr;
     std::vector<QSizeF> sizes_;     // page sizes in points

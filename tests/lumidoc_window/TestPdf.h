@@ -44,9 +44,14 @@ inline bool makePdf(const QString& hostPath, int pages, bool outline = false,
 }
 
 // An encrypted copy that opens only with the user password.
-inline bool encryptPdf(const QString& from, const QString& to, const QString& userPassword) {
+// `bits`: 256 (AES, passwords in UTF-8) or 128 (RC4, passwords in the PDF's own 8-bit encoding).
+inline bool encryptPdf(const QString& from, const QString& to, const QString& userPassword,
+                       int bits = 256) {
+    QStringList args{"--encrypt", userPassword, "owner-" + userPassword, QString::number(bits)};
+    if (bits != 256)
+        args = QStringList{"--allow-weak-crypto"} + args + QStringList{"--use-aes=n"};
     QProcess p;
-    p.start("qpdf", {"--encrypt", userPassword, "owner-" + userPassword, "256", "--", from, to});
+    p.start("qpdf", args + QStringList{"--", from, to});
     return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 

@@ -88,6 +88,21 @@ TEST_F(PdfViewTest, ProtectedDocumentAnswersMinusTwoUntilTheRightPasswordComes) 
     EXPECT_EQ(view.PageCount(), 2);
 }
 
+TEST_F(PdfViewTest, PasswordsBeyondAsciiOpenOldAndNewEncryption) {
+    if (!QFile::exists("/usr/bin/qpdf"))
+        GTEST_SKIP() << "qpdf missing";
+    make("plain.pdf", 1);
+    const QString password = QString::fromUtf8("pässwort");
+    for (int bits : {128, 256}) {
+        SCOPED_TRACE(bits);
+        const QString name = QString("locked%1.pdf").arg(bits);
+        ASSERT_TRUE(test_pdf::encryptPdf(host("plain.pdf"), host(name), password, bits));
+        EXPECT_EQ(view.OpenDocument(win::fromHostPath(host(name)), "passwort", 0), -2);
+        EXPECT_EQ(view.OpenDocument(win::fromHostPath(host(name)), password, 0), 0);
+        EXPECT_EQ(view.PageCount(), 1);
+    }
+}
+
 TEST_F(PdfViewTest, BadFilesLeaveNoDocument) {
     make("good.pdf", 2);
     ASSERT_TRUE(test_pdf::makeDamagedPdf(host("good.pdf"), host("damaged.pdf")));

@@ -53,7 +53,7 @@ constexpr int kMinHeight = 5880;
 constexpr int kRowTop = 120;
 constexpr int kButton = 450;
 constexpr int kButtonGap = 30;
-constexpr int kGroupGap = 120;
+constexpr int kGroupGap = 90;
 constexpr int kViewerLeft = 0;
 constexpr int kViewerTop = 720;
 constexpr int kLabelLeft = 60;
@@ -208,9 +208,9 @@ void Form1::placeControls() {
         for (QPushButton* b : group) {
             int w = kButton;
             if (b == cmdOCRAll)
-                w = 1200;
+                w = 1125;
             else if (b == FitPage)
-                w = 1050;
+                w = 990;
             b->setGeometry(toPixelsX(x), toPixelsY(kRowTop), toPixelsX(w), toPixelsY(kButton));
             b->setIconSize(QSize(toPixelsX(kButton) - 10, toPixelsY(kButton) - 10));
             x += w + kButtonGap;

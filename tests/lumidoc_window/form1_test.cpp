@@ -210,7 +210,8 @@ TEST_F(Form1Test, PictureButtonsShowAnImageAndTheRowFitsTheNarrowestWindow) {
         seen << b->geometry();
         used |= b->geometry();
     }
-    EXPECT_LE(used.right(), form.centralWidget()->width());
+    // With room to spare for the button's own frame.
+    EXPECT_LE(used.right(), form.centralWidget()->width() - 8);
 }
 
 TEST_F(Form1Test, ExitAsksFirstFromTheMenuButNotFromTheButton) {

@@ -197,10 +197,23 @@ frmPrinting::frmPrinting(QWidget* parent) : QMainWindow(parent) {
     picText = hint;
     lblText = new QLabel(QStringLiteral("Drag && Drop Files Here"), picText);
     lblText->setTextFormat(Qt::PlainText);
+    lblText->setBuddy(picText);  // "&&" shows as one ampersand
     QFont bold = f;
     bold.setBold(true);
     lblText->setFont(bold);
     lblText->setAlignment(Qt::AlignCenter);
+    {
+        // A fallback font may be wider than the one the box was sized for: grow it about its
+        // centre so the hint is never clipped.
+        const int needed = QFontMetrics(bold).horizontalAdvance(QStringLiteral("Drag & Drop Files Here")) +
+                           2 * hint->frameWidth() + 8;
+        const int neededHeight = QFontMetrics(bold).height() + 2 * hint->frameWidth() + 2;
+        QRect r = hint->geometry();
+        if (r.width() < needed) r.adjust(-(needed - r.width()) / 2, 0, (needed - r.width() + 1) / 2, 0);
+        if (r.height() < neededHeight)
+            r.adjust(0, -(neededHeight - r.height()) / 2, 0, (neededHeight - r.height() + 1) / 2);
+        hint->setGeometry(r);
+    }
     lblText->setGeometry(picText->contentsRect());
     picText->setAcceptDrops(true);
     picText->installEventFilter(this);

@@ -21,6 +21,7 @@ TEST_F(Lists, StartsWithTheStartPictureAndTheDropHint) {
     EXPECT_FALSE(w->picDoor->grab().isNull());
     EXPECT_FALSE(w->picText->isHidden());
     EXPECT_EQ(w->lblText->text(), "Drag && Drop Files Here");
+    EXPECT_LE(w->lblText->sizeHint().width(), w->lblText->width());  // not clipped
     EXPECT_EQ(label(), "Page Number Of Selected File: 0");
     EXPECT_EQ(w->txtPath->text(), "C:\\output");
     EXPECT_EQ(w->txtTitle->text(), "New PDF Document");

@@ -220,3 +220,15 @@ TEST_F(Adding, AddFolderSearchesTheChosenTreeAndACancelSearchesNothing) {
     EXPECT_EQ(w->List1->count(), 2);
     EXPECT_TRUE(w->picText->isHidden());
 }
+
+TEST_F(Adding, WithoutTheProgramsFileDialogAddShowsNothingAndAddsNothing) {
+    CommonDlgsW* kept = dlgOpen;
+    dlgOpen = nullptr;
+    dialogs.answerFile(make("photo.jpg"));
+    w->CmdToolsBar_Click(0);
+    dlgOpen = kept;
+    EXPECT_TRUE(dialogs.fileRequests.isEmpty());
+    EXPECT_EQ(w->List1->count(), 0);
+    EXPECT_TRUE(w->picDoor->isHidden());
+    EXPECT_EQ(w->focusWidget(), w->CmdToolsBar[6]);
+}

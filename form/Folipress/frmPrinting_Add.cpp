@@ -1,16 +1,15 @@
 // Adding files to the two lists: the open dialog, the folder search and drops.
 #include "frmPrinting.h"
 
-#include "CommonDlgsW.h"
-#include "FileSearch.h"
-#include "Globals.h"
-#include "modFunction.h"
-
 #include <QLabel>
 #include <QListWidget>
 #include <QMimeData>
 #include <QUrl>
 
+#include "CommonDlgsW.h"
+#include "FileSearch.h"
+#include "Globals.h"
+#include "modFunction.h"
 #include "forms/FolderBrowserService.h"
 #include "forms/MessageBox.h"
 #include "win/CodePage.h"
@@ -18,7 +17,6 @@
 #include "win/MessagePump.h"
 #include "win/RuntimeError.h"
 #include "win/WinPath.h"
-
 
 namespace {
 
@@ -30,7 +28,6 @@ const QString kAddFilter = QStringLiteral(
 
 // What an ANSI list box or the ANSI file interface makes of a name.
 QString ansiForm(const QString& text) { return win::fromAnsi(win::toAnsi(text)); }
-
 
 void makeCopyFolder() {
     win::skipOnError([] { win::makeFolder(kCopyFolder); });

@@ -103,7 +103,9 @@ void frmOCR::buildControls() {
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setModal(true);
-    QFont tahoma("Tahoma");
+    // Without Tahoma, a condensed face keeps the captions inside their designed widths.
+    QFont tahoma;
+    tahoma.setFamilies({"Tahoma", "DejaVu Sans Condensed", "Liberation Sans Narrow"});
     tahoma.setPointSizeF(9);
     setFont(tahoma);
 
@@ -142,7 +144,8 @@ void frmOCR::buildControls() {
     PBr = new QProgressBar(this);
     place(PBr, 180, 2010, 4365, 375);
     lblP = new QLabel("-", this);
-    QFont verdana("Verdana");
+    QFont verdana;
+    verdana.setFamilies({"Verdana", "DejaVu Sans"});
     verdana.setPointSizeF(9);
     lblP->setFont(verdana);
     place(lblP, 240, 2400, 75, 210);

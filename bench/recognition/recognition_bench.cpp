@@ -70,7 +70,8 @@ double nowMs() { return QDateTime::currentMSecsSinceEpoch(); }
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QTemporaryDir drive;
     qputenv("LUMIDOC_DRIVE_C", drive.path().toLocal8Bit());
@@ -100,6 +101,8 @@ int main(int argc, char** argv) {
     forms::ScriptedUi ui;
     frmOCR f(frmOCR::Viewer{[] { return long(kPages); }, [] { return 1L; }});
     f.Option3->click();
+    // --show: the dialog on screen during the run (to look at it).
+    if (QCoreApplication::arguments().contains("--show")) f.show();
     std::vector<std::vector<double>> marks;  // per page: times of PBS 25, 50, 75, 100
     QObject::connect(f.PBS, &QProgressBar::valueChanged, [&](int v) {
         if (v == 25) marks.push_back({});

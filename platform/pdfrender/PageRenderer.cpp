@@ -5,15 +5,22 @@
 #include <QThread>
 
 #include <poppler-qt6.h>
+// Poppler's own rasteriser, as pdftoppm drives it: it renders straight into 8-bit grey.
+#include <GlobalParams.h>
+#include <PDFDoc.h>
+#include <SplashOutputDev.h>
+#include <goo/GooString.h>
+#include <splash/SplashBitmap.h>
 #include <tiffio.h>
 
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -24,27 +31,30 @@ namespace pdfrender {
 
 namespace {
 
-// A page is rendered in horizontal bands on several threads, each band from a document
-// instance of its own (a poppler document is not shared between threads).
+// A page is rendered in horizontal bands on up to four threads, each band by a rasteriser of
+// its own (a poppler document is not shared between threads).
 int bandCount() { return qBound(1, QThread::idealThreadCount(), 4); }
+
+void ensureGlobalParams() {
+    // Shares poppler's reference count with the viewer's documents; poppler's complaints about
+    // damaged files are the results of the calls here, not messages.
+    static GlobalParamsIniter initer([](ErrorCategory, Goffset, const char*) {});
+}
+
+struct Rasterizer {
+    std::unique_ptr<PDFDoc> doc;
+    std::unique_ptr<SplashOutputDev> out;
+    bool grey = true;
+};
 
 struct OpenDocument {
     QString hostPath;
     QByteArray password;
     std::unique_ptr<Poppler::Document> doc;
-    // Instances for the band threads, opened at the first export and kept until ClosePDF.
-    std::vector<std::unique_ptr<Poppler::Document>> bandDocs;
+    // Opened at the first export and kept until ClosePDF, so fonts stay loaded between pages.
+    std::vector<std::unique_ptr<Rasterizer>> rasterizers;
     bool exporting = false;
 };
-
-std::unique_ptr<Poppler::Document> loadDocument(const QString& hostPath, const QByteArray& pw) {
-    std::unique_ptr<Poppler::Document> doc = Poppler::Document::load(hostPath, pw, pw);
-    if (!doc || doc->isLocked()) return nullptr;
-    doc->setRenderBackend(Poppler::Document::SplashBackend);
-    doc->setRenderHint(Poppler::Document::Antialiasing, true);
-    doc->setRenderHint(Poppler::Document::TextAntialiasing, true);
-    return doc;
-}
 
 std::map<int, std::shared_ptr<OpenDocument>>& documents() {
     static std::map<int, std::shared_ptr<OpenDocument>> table;
@@ -61,68 +71,72 @@ std::unique_ptr<Poppler::Page> pageOf(Poppler::Document* doc, int page) {
     return doc->page(page - 1);
 }
 
-// Luminance of 32-bit pixels (B, G, R, A in memory) into 8-bit grey.
-void toGrey(const QImage& src, uchar* dst, qsizetype stride) {
-    for (int y = 0; y < src.height(); ++y) {
-        const uchar* s = src.constScanLine(y);
-        uchar* d = dst + y * stride;
-        for (int x = 0; x < src.width(); ++x, s += 4) {
-            d[x] = uchar((s[2] * 77 + s[1] * 151 + s[0] * 28) >> 8);
-        }
-    }
+std::unique_ptr<Rasterizer> openRasterizer(const OpenDocument& d) {
+    ensureGlobalParams();
+    const std::optional<GooString> pw(std::in_place, d.password.constData(), d.password.size());
+    auto r = std::make_unique<Rasterizer>();
+    r->doc = std::make_unique<PDFDoc>(
+        std::make_unique<GooString>(QFile::encodeName(d.hostPath).constData()), pw, pw);
+    if (!r->doc->isOk()) return nullptr;
+    return r;
 }
 
-void toRgb(const QImage& src, uchar* dst, qsizetype stride) {
-    for (int y = 0; y < src.height(); ++y) {
-        const uchar* s = src.constScanLine(y);
-        uchar* d = dst + y * stride;
-        for (int x = 0; x < src.width(); ++x, s += 4, d += 3) {
-            d[0] = s[2];
-            d[1] = s[1];
-            d[2] = s[0];
-        }
-    }
+void prepareOutput(Rasterizer& r, bool grey) {
+    if (r.out && r.grey == grey) return;
+    SplashColor paper;
+    paper[0] = paper[1] = paper[2] = 0xff;
+    r.out = std::make_unique<SplashOutputDev>(grey ? splashModeMono8 : splashModeRGB8, 4, false,
+                                              paper, true);
+    r.out->setFontAntialias(true);
+    r.out->setVectorAntialias(true);
+    r.out->startDoc(r.doc.get());
+    r.grey = grey;
 }
 
-// Renders one page into an 8-bit grey or RGB image, band by band on worker threads; the
-// calling (window) thread calls `tick` every 40 ms until the bands are done.
+// Renders rows y0..y1 of the page into the same rows of `image`.
+bool renderBand(Rasterizer& r, int page, int xres, int yres, int y0, int y1, QImage& image) {
+    r.doc->displayPageSlice(r.out.get(), page, xres, yres, 0, false, true, false, 0, y0,
+                            image.width(), y1 - y0);
+    SplashBitmap* bitmap = r.out->getBitmap();
+    const int bytes = image.width() * (r.grey ? 1 : 3);
+    if (!bitmap || bitmap->getWidth() != image.width() || bitmap->getHeight() != y1 - y0 ||
+        bitmap->getRowSize() < bytes) {
+        return false;
+    }
+    for (int y = y0; y < y1; ++y) {
+        std::memcpy(image.scanLine(y), bitmap->getDataPtr() + qsizetype(y - y0) * bitmap->getRowSize(),
+                    bytes);
+    }
+    return true;
+}
+
+// Renders one page in bands on worker threads; the calling (window) thread calls `tick` every
+// 40 ms until they are done.
 QImage renderPage(OpenDocument& d, int page, int xres, int yres, bool grey,
                   const std::function<void()>& tick) {
-    std::unique_ptr<Poppler::Page> first = pageOf(d.doc.get(), page);
-    if (!first) return QImage();
-    const QSizeF pts = first->pageSizeF();
-    const int width = qMax(1, int(pts.width() * xres / 72.0 + 0.5));
-    const int height = qMax(1, int(pts.height() * yres / 72.0 + 0.5));
-    QImage out(width, height, grey ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
-    if (out.isNull()) return QImage();
+    PDFDoc* doc = d.rasterizers.front()->doc.get();
+    if (page < 1 || page > doc->getNumPages()) return QImage();
+    double w = doc->getPageCropWidth(page), h = doc->getPageCropHeight(page);
+    if (doc->getPageRotate(page) % 180 != 0) std::swap(w, h);
+    const int width = qMax(1, int(w * xres / 72.0 + 0.5));
+    const int height = qMax(1, int(h * yres / 72.0 + 0.5));
+    QImage image(width, height, grey ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
+    if (image.isNull()) return QImage();
 
-    const int bands = qMin(int(d.bandDocs.size()) + 1, qMax(1, height / 64));
-    std::atomic<bool> failed{false};
-    auto renderBand = [&](Poppler::Document* doc, int band) {
-        const int y0 = int(qint64(height) * band / bands);
-        const int y1 = int(qint64(height) * (band + 1) / bands);
-        std::unique_ptr<Poppler::Page> p = pageOf(doc, page);
-        QImage img = p ? p->renderToImage(xres, yres, 0, y0, width, y1 - y0) : QImage();
-        if (img.isNull() || img.depth() != 32 || img.width() != width || img.height() != y1 - y0) {
-            failed = true;
-            return;
-        }
-        if (grey) {
-            toGrey(img, out.scanLine(y0), out.bytesPerLine());
-        } else {
-            toRgb(img, out.scanLine(y0), out.bytesPerLine());
-        }
-    };
-    // Every band on a worker; this thread ticks every 40 ms until they are all done.
+    const int bands = qMin(int(d.rasterizers.size()), qMax(1, height / 64));
+    for (int b = 0; b < bands; ++b) prepareOutput(*d.rasterizers[b], grey);
     std::mutex mutex;
     std::condition_variable finished;
     int running = bands;
+    bool ok = true;
     std::vector<std::thread> workers;
     for (int b = 0; b < bands; ++b) {
-        Poppler::Document* doc = b == 0 ? d.doc.get() : d.bandDocs[b - 1].get();
-        workers.emplace_back([&, doc, b] {
-            renderBand(doc, b);
+        workers.emplace_back([&, b] {
+            const int y0 = int(qint64(height) * b / bands);
+            const int y1 = int(qint64(height) * (b + 1) / bands);
+            const bool done = renderBand(*d.rasterizers[b], page, xres, yres, y0, y1, image);
             std::lock_guard<std::mutex> lock(mutex);
+            ok = ok && done;
             --running;
             finished.notify_all();
         });
@@ -135,18 +149,17 @@ QImage renderPage(OpenDocument& d, int page, int xres, int yres, bool grey,
         }
         tick();
     }
-    for (std::thread& w : workers) w.join();
-    return failed ? QImage() : out;
+    for (std::thread& t : workers) t.join();
+    return ok ? image : QImage();
 }
 
 bool writeTiff(const QImage& image, const QString& hostPath, int xres, int yres, bool grey,
                int compression) {
     TIFF* tif = TIFFOpen(QFile::encodeName(hostPath).constData(), "w");
     if (!tif) return false;
-    const int channels = grey ? 1 : 3;
     TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, uint32_t(image.width()));
     TIFFSetField(tif, TIFFTAG_IMAGELENGTH, uint32_t(image.height()));
-    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, uint16_t(channels));
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, uint16_t(grey ? 1 : 3));
     TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, uint16_t(8));
     TIFFSetField(tif, TIFFTAG_PLANARCONFIG, uint16_t(PLANARCONFIG_CONTIG));
     TIFFSetField(tif, TIFFTAG_PHOTOMETRIC,
@@ -171,9 +184,10 @@ bool writeTiff(const QImage& image, const QString& hostPath, int xres, int yres,
 int OpenPDF(const QString& path, const QString& password) {
     const QString host = win::toHostPath(path);
     if (host.isEmpty() || !QFile::exists(host)) return 0;
+    ensureGlobalParams();
     const QByteArray pw = win::toAnsi(password);
-    std::unique_ptr<Poppler::Document> doc = loadDocument(host, pw);
-    if (!doc) return 0;
+    std::unique_ptr<Poppler::Document> doc = Poppler::Document::load(host, pw, pw);
+    if (!doc || doc->isLocked()) return 0;
     static int next = 0;
     const int handle = ++next;
     auto entry = std::make_shared<OpenDocument>();
@@ -213,12 +227,13 @@ int ExportTIF(int handle, const QString& folder, const QString& prefix, int xres
     // Held for the whole export: the callback pumps messages, and a handler may close the handle.
     std::shared_ptr<OpenDocument> d = find(handle);
     if (!d || d->exporting || xres <= 0 || yres <= 0) return -1;
-    d->exporting = true;
-    while (int(d->bandDocs.size()) < bandCount() - 1) {
-        std::unique_ptr<Poppler::Document> extra = loadDocument(d->hostPath, d->password);
-        if (!extra) break;
-        d->bandDocs.push_back(std::move(extra));
+    while (int(d->rasterizers.size()) < bandCount()) {
+        std::unique_ptr<Rasterizer> r = openRasterizer(*d);
+        if (!r) break;
+        d->rasterizers.push_back(std::move(r));
     }
+    if (d->rasterizers.empty()) return -1;
+    d->exporting = true;
     const bool grey = colour == kTifGrey;
     const int total = lastPage >= firstPage ? lastPage - firstPage + 1 : 0;
     int written = 0;

@@ -305,6 +305,8 @@ void frmOCR::cmdStart_Click() {
     cmdStart->setText("Stop");
     Timer1->start();
     running_ = true;
+    // A deletion still pending from a stopped run would take the work folder from under this one.
+    timerDel->stop();
 
     // The result starts with the byte-order mark; an existing file of the same name keeps the
     // rest of its content.
@@ -450,10 +452,9 @@ void frmOCR::runTail(Run& run) {
     running_ = false;
 
     if (closeRequested_) {
-        // The user closed the dialog during the run: the pages done are kept, nothing more is
-        // shown, and the dialog really ends now.
+        // The user closed the dialog during the run (it has ended already): the pages done are
+        // kept and nothing more is shown.
         closeRequested_ = false;
-        QDialog::reject();
         return;
     }
     timerDel->start();

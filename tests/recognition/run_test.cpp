@@ -193,6 +193,22 @@ TEST(RecognitionRun, StopFinishesTheCurrentPageAndLeavesTheDialogOpen) {
     EXPECT_FALSE(f.timerDel->isActive());
 }
 
+TEST(RecognitionRun, ARunStartedRightAfterAStopKeepsItsWorkFolder) {
+    RunHarness h(3);
+    forms::ScriptedUi ui;
+    frmOCR f(h.view.viewer());
+    f.show();
+    f.Option3->click();
+    onceTheEngineRuns(f, [&] { f.cmdStart->click(); });
+    f.cmdStart->click();
+    ASSERT_TRUE(f.timerDel->isActive());
+    // At once a new run over all pages: it outlasts the one-second deletion of the stopped run.
+    QFile::remove(h.results().value(0));
+    f.cmdStart->click();
+    EXPECT_EQ(h.onlyResult(), bom() + "page 0001\npage 0002\npage 0003\n");
+    EXPECT_EQ(ui.shown.value(0).title, "Completed");
+}
+
 TEST(RecognitionRun, ClosingDuringARunKeepsThePagesDoneAndShowsNothingMore) {
     for (bool closeBox : {false, true}) {
         RunHarness h(3);

@@ -11,6 +11,8 @@ cat > "$dest/ocr.exe" <<'SH'
 # The recognition engine, with the language data laid out beside it.
 here=$(dirname "$(readlink -f "$0")")
 export TESSDATA_PREFIX="$here/tessdata"
+# One engine runs per page; its own worker threads only slow it down on a busy machine.
+export OMP_THREAD_LIMIT=${OMP_THREAD_LIMIT:-1}
 exec -a ocr.exe tesseract "$@"
 SH
 

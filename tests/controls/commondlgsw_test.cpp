@@ -253,20 +253,49 @@ TEST(CommonDlgsW, ColourDialogKeepsCustomColoursBetweenDialogs) {
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
 #include <QTimer>
+
+#include <memory>
 
 namespace {
 template <class Dialog, class Act>
 void whenShown(Act act) {
-    // Polls until the dialog is up (it may take a moment to build), then acts on it once.
+    // Polls until the dialog is up (it may take a moment to build), then acts on it. On a loaded
+    // machine the dialog may not yet list the folder when the act runs and so stay open: the act
+    // is repeated every second, a message box over it is answered, and after 20 s the dialog is
+    // rejected so the test fails instead of hanging.
     auto* poll = new QTimer;
-    poll->setInterval(20);
-    QObject::connect(poll, &QTimer::timeout, [poll, act] {
+    poll->setInterval(50);
+    auto clock = std::make_shared<QElapsedTimer>();
+    clock->start();
+    auto lastAct = std::make_shared<qint64>(-1);
+    auto actedOn = std::make_shared<QPointer<Dialog>>();
+    QObject::connect(poll, &QTimer::timeout, [poll, act, clock, lastAct, actedOn] {
+        auto finish = [poll] {
+            poll->stop();
+            poll->deleteLater();
+        };
+        if (*lastAct >= 0 && (actedOn->isNull() || !(*actedOn)->isVisible())) return finish();
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            box->accept();
+            return;
+        }
         auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
         if (!dialog || !dialog->isVisible()) return;
-        poll->stop();
-        poll->deleteLater();
-        act(dialog);
+        if (clock->elapsed() > 20000) {
+            ADD_FAILURE() << "the dialog did not close";
+            dialog->reject();
+            return finish();
+        }
+        if (*lastAct < 0 || clock->elapsed() - *lastAct > 1000) {
+            *lastAct = clock->elapsed();
+            *actedOn = dialog;
+            act(dialog);
+        }
     });
     poll->start();
 }
@@ -295,7 +324,10 @@ TEST(CommonDlgsWOnQt, OpenDialogShowsTheFolderAndFiltersAndReturnsAWindowsPath) 
         shownFiles.clear();
         for (int i = 0; i < model->rowCount(dir); ++i)
             shownFiles << model->index(i, 0, dir).data().toString();
-        dialog->selectFile(driveC.hostPath("Scans/Report.PDF"));
+        // Typed as a user would: selecting through the view needs the listing to have arrived.
+        auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+        ASSERT_NE(name, nullptr);
+        name->setText("Report.PDF");
         static_cast<QDialog*>(dialog)->accept();
     });
     ASSERT_TRUE(d.ShowOpen(nullptr));

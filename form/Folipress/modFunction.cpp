@@ -11,21 +11,6 @@
 
 namespace modFunction {
 
-namespace {
-
-QRegularExpression wildcardPattern(const QString& pattern) {
-    QString re;
-    for (const QChar c : pattern) {
-        if (c == '*') re += ".*";
-        else if (c == '?') re += '.';
-        else re += QRegularExpression::escape(QString(c));
-    }
-    return QRegularExpression(QRegularExpression::anchoredPattern(re),
-                              QRegularExpression::CaseInsensitiveOption);
-}
-
-}  // namespace
-
 bool FileExistsAnsi(const QString& path) {
     const QString ansi = win::fromAnsi(win::toAnsi(path));
     const int cut = std::max(ansi.lastIndexOf('\\'), ansi.lastIndexOf('/'));
@@ -39,7 +24,7 @@ bool FileExistsAnsi(const QString& path) {
     const QString hostFolder = folder.isEmpty() ? QDir::currentPath() : win::toHostPath(folder);
     const QDir d(hostFolder);
     if (!d.exists()) return false;
-    const QRegularExpression re = wildcardPattern(name);
+    const QRegularExpression re = win::wildcardPattern(name);
     const QStringList entries =
         d.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     for (const QString& e : entries) {

@@ -50,7 +50,10 @@ int hostAttributes(const QString& host, const QString& name) {
     return a;
 }
 
-QRegularExpression wildcard(const QString& pattern) {
+
+}  // namespace
+
+QRegularExpression wildcardPattern(const QString& pattern) {
     // Only * and ? are wildcards in a listing pattern; everything else is literal.
     QString re;
     for (const QChar c : pattern) {
@@ -61,8 +64,6 @@ QRegularExpression wildcard(const QString& pattern) {
     return QRegularExpression(QRegularExpression::anchoredPattern(re),
                               QRegularExpression::CaseInsensitiveOption);
 }
-
-}  // namespace
 
 QString dir(const QString& pattern, int attributeMask) {
     Listing& l = listing();
@@ -77,7 +78,7 @@ QString dir(const QString& pattern, int attributeMask) {
     if (!d.exists()) return QString();
     const bool wantFolders = attributeMask & kAttrDirectory;
     const bool wantHidden = attributeMask & kAttrHidden;
-    const QRegularExpression re = wildcard(namePattern);
+    const QRegularExpression re = wildcardPattern(namePattern);
     QStringList entries = d.entryList(QDir::AllEntries | QDir::Hidden | QDir::System, QDir::Unsorted);
     for (const QString& e : entries) {
         if ((e == "." || e == "..") && !wantFolders) continue;

@@ -2,6 +2,7 @@
 // File and folder operations on Windows paths, with the runtime's attribute words.
 // On the host, "read-only" is a missing owner write bit and "hidden" a name starting with a dot.
 // Failures raise RuntimeError (skipped where the caller runs with error skipping).
+#include <QRegularExpression>
 #include <QString>
 
 namespace win {
@@ -23,6 +24,9 @@ enum FileAttribute {
 // Normal files are always listed; hidden, system and folder entries only when the mask asks.
 QString dir(const QString& pattern, int attributeMask = kAttrNormal);
 QString dir();
+
+// A file-name pattern with the wildcards * and ?, matched without regard to case.
+QRegularExpression wildcardPattern(const QString& pattern);
 
 int getAttr(const QString& path);             // raises 53 when missing
 void setAttr(const QString& path, int attrs);  // read-only sets/clears the owner write bit

@@ -189,17 +189,33 @@ void AtomWalker::WalkMovie(uint64_t end) {
 }
 
 void AtomWalker::ReadMovieHeader(uint64_t childEnd) {
-    // Version 0: version and flags, creation and modification times, time scale, duration.
+    // Version 0: version and flags, 32-bit creation and modification times, time scale, 32-bit
+    // duration. Version 1 widens the times and the duration to 64 bits; reading it as version 0
+    // would take a creation time for the time scale.
     if (currentSize < 28) return;
+    uint32_t versionAndFlags = 0;
+    if (!ReadU32BE(&versionAndFlags)) return;
+    const bool wide = (versionAndFlags >> 24) == 1;
+    if (wide && currentSize < 40) return;
     uint32_t timeScale = 0;
-    uint32_t movieDuration = 0;
-    if (!Skip(12) || !ReadU32BE(&timeScale) || !ReadU32BE(&movieDuration)) return;
+    uint64_t movieDuration = 0;
+    uint32_t high = 0;
+    uint32_t low = 0;
+    if (!Skip(wide ? 16 : 8) || !ReadU32BE(&timeScale)) return;
+    if (wide) {
+        if (!ReadU32BE(&high) || !ReadU32BE(&low)) return;
+        movieDuration = (uint64_t(high) << 32) | low;
+    } else {
+        if (!ReadU32BE(&low)) return;
+        movieDuration = low;
+    }
     if (timeScale == 0) {
         faulted = true;
         stopped_ = true;
         return;
     }
-    duration = movieDuration / timeScale;
+    const uint64_t seconds = movieDuration / timeScale;
+    duration = seconds > UINT32_MAX ? UINT32_MAX : uint32_t(seconds);
     (void)childEnd;
 }
 

@@ -87,6 +87,22 @@ TEST(Mp4ParserTest, DurationIsTruncatedToWholeSeconds) {
     ExpectAvc720(ParseBytes(Cat({Ftyp(), SimpleMovie(600, 59999)})), 99);
 }
 
+TEST(Mp4ParserTest, VersionOneMovieHeaderHasWideTimesAndDuration) {
+    // Version 1: flags word, 64-bit creation and modification times, time scale, 64-bit duration.
+    Bytes p;
+    Put32(p, 0x01000000);
+    Put32(p, 0xDEAD);  // creation time (high, low): never read as the time scale
+    Put32(p, 0xBEEF);
+    Put32(p, 0);
+    Put32(p, 0);
+    Put32(p, 1000);    // time scale
+    Put32(p, 1);       // duration 0x1'0000'0000 + 1000 units
+    Put32(p, 1000);
+    p.resize(112, 0);
+    const Bytes movie = Atom("moov", Cat({Atom("mvhd", p), VideoTrak(1280u << 16, 720u << 16, "avc1")}));
+    ExpectAvc720(ParseBytes(Cat({Ftyp(), movie})), uint32_t((0x100000000ull + 1000) / 1000));
+}
+
 TEST(Mp4ParserTest, FixedPointWidthKeepsItsFractionInTheHighHalf) {
     Bytes moov = Atom("moov", Cat({Mvhd(600, 600), VideoTrak((1280u << 16) | 0x8000, 720u << 16, "avc1")}));
     Mp4Result r = ParseBytes(Cat({Ftyp(), moov}));

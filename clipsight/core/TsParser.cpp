@@ -33,16 +33,25 @@ bool StartsWithStartCode(const uint8_t* p, const uint8_t* end) {
     return end - p >= 4 && p[0] == 0 && p[1] == 0 && p[2] == 1;
 }
 
-// Registration descriptors (tag 5, at least 4 bytes) in [p, end); the first one's identifier.
-uint32_t FindRegistration(const uint8_t* p, const uint8_t* end) {
+// A program's registration: only a registration descriptor (tag 5, length 4) that opens its
+// descriptors counts.
+uint32_t LeadingRegistration(const uint8_t* p, const uint8_t* end) {
+    if (end - p >= 6 && p[0] == 5 && p[1] == 4) return static_cast<uint32_t>(TsParser::ReadBigEndian(p + 2, 4));
+    return TsParser::kNoRegistration;
+}
+
+// A stream's registration: every registration descriptor (tag 5) in [p, end) sets it, so the
+// last one stands; one too short to hold an identifier is passed over.
+uint32_t LastRegistration(const uint8_t* p, const uint8_t* end) {
+    uint32_t found = TsParser::kNoRegistration;
     while (end - p >= 2) {
         uint8_t tag = p[0];
         uint8_t length = p[1];
         if (end - p < 2 + length) break;
-        if (tag == 5 && length >= 4) return static_cast<uint32_t>(TsParser::ReadBigEndian(p + 2, 4));
+        if (tag == 5 && length >= 4) found = static_cast<uint32_t>(TsParser::ReadBigEndian(p + 2, 4));
         p += 2 + length;
     }
-    return TsParser::kNoRegistration;
+    return found;
 }
 }  // namespace
 
@@ -204,7 +213,7 @@ bool TsParser::ReadPmt(int program, const Packet& packet) {
     if (sectionEnd < end) end = sectionEnd;
     const uint8_t* descriptors = table + 12;
     if (end - descriptors < programInfoLength) return true;
-    uint32_t registration = FindRegistration(descriptors, descriptors + programInfoLength);
+    uint32_t registration = LeadingRegistration(descriptors, descriptors + programInfoLength);
     if (registration != kNoRegistration) prog.registration = registration;
     const uint8_t* entry = descriptors + programInfoLength;
     while (end - entry >= 5) {
@@ -218,7 +227,7 @@ bool TsParser::ReadPmt(int program, const Packet& packet) {
             PidRecord& record = pids[index];
             record.streamType = streamType;
             record.pmtPid = prog.pmtPid;
-            uint32_t esRegistration = FindRegistration(esInfo, esInfo + esInfoLength);
+            uint32_t esRegistration = LastRegistration(esInfo, esInfo + esInfoLength);
             if (esRegistration != kNoRegistration) record.registration = esRegistration;
             prog.streamPids[prog.streamCount] = static_cast<uint16_t>(pid);
             if (++prog.streamCount >= kMaxStreamsPerProgram) return false;

@@ -184,6 +184,29 @@ TEST(TsParserTest, RegistrationsSettleStreamsWithoutTheirPes) {
     }
 }
 
+TEST(TsParserTest, WhichRegistrationDescriptorsCount) {
+    const Bytes other{0x0E, 0x03, 0xC0, 0x00, 0x00};  // a descriptor of another kind
+    // A program registration counts only when it opens the program's descriptors: behind
+    // another descriptor, 0x87 is read as having none (E-AC-3) instead of SCTE's audio.
+    TsResult r = ParseBytes(OneProgram(188, Cat({other, Registration("SCTE")}), {{0x87, 0x101, {}}}, {}));
+    ASSERT_EQ(r.result, 1);
+    EXPECT_STREQ(Rec(r, 0).name, "EAC3");
+    r = ParseBytes(OneProgram(188, Cat({Registration("SCTE"), other}), {{0x87, 0x101, {}}}, {}));
+    ASSERT_EQ(r.result, 1);
+    EXPECT_STREQ(Rec(r, 0).name, "");
+    // A program registration of another length does not count.
+    r = ParseBytes(OneProgram(188, Bytes{0x05, 0x05, 'S', 'C', 'T', 'E', 0x00}, {{0x87, 0x101, {}}}, {}));
+    ASSERT_EQ(r.result, 1);
+    EXPECT_STREQ(Rec(r, 0).name, "EAC3");
+    // On a stream every registration descriptor counts, the last one standing.
+    r = ParseBytes(OneProgram(188, {}, {{0x86, 0x101, Cat({Registration("SCTE"), other, Registration("HDMV")})}}, {}));
+    ASSERT_EQ(r.result, 1);
+    EXPECT_STREQ(Rec(r, 0).name, "DTS");
+    r = ParseBytes(OneProgram(188, {}, {{0x87, 0x101, Cat({Registration("HDMV"), Registration("SCTE")})}}, {}));
+    ASSERT_EQ(r.result, 1);
+    EXPECT_STREQ(Rec(r, 0).name, "");
+}
+
 TEST(TsParserTest, BluRayDtsTypeIsSettledByItsPes) {
     TsResult r = ParseBytes(OneProgram(192, Registration("HDMV"), {{0x82, 0x1100, {}}}, {{0x1100, 0xBD, DtsFrame()}}));
     ASSERT_EQ(r.result, 1);

@@ -136,8 +136,14 @@ void AtomWalker::WalkTopLevel() {
     while (!stopped_ && position_ + 8 <= end) {
         uint64_t start = position_;
         if (!ReadAtomHeader()) return;
-        if (currentSize < 8 || start + currentSize > end) return;
+        if (currentSize < 8) return;
         uint64_t atomEnd = start + currentSize;
+        if (atomEnd > end) {
+            // A movie cut off by the end of the file is walked up to that end: what it holds
+            // whole is kept. Any other atom that runs past the end ends the walk.
+            if (currentType != kMoov) return;
+            atomEnd = end;
+        }
         switch (currentType) {
         case kFtyp:
         case kMdat:

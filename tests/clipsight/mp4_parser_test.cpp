@@ -257,13 +257,29 @@ TEST(Mp4ParserTest, NoChildIsReadBeyondItsParent) {
 }
 
 TEST(Mp4ParserTest, TruncatedMovieKeepsWhatWasRead) {
-    Bytes file = Cat({Ftyp(), Atom("moov", Cat({Mvhd(600, 6000), VideoTrak(2u << 16, 2u << 16, "avc1")}))});
+    const Bytes mvhd = Mvhd(600, 6000);
+    const Bytes video = VideoTrak(2u << 16, 2u << 16, "avc1");
+    Bytes file = Cat({Ftyp(), Atom("moov", Cat({mvhd, video, SoundTrak("mp4a")}))});
+    const size_t movieStart = Ftyp().size() + 8;
     for (size_t cut = 0; cut < file.size(); ++cut) {
         Mp4Result r = ParseBytes(Bytes(file.begin(), file.begin() + long(cut)));
         ASSERT_EQ(r.result, 1) << cut;
-        EXPECT_EQ(r.list->count, 0u) << cut;  // the cut moov runs past the file: not walked
+        // What the cut movie holds whole is kept: the header, then the first track.
+        const bool header = cut >= movieStart + mvhd.size();
+        const bool firstTrack = cut >= movieStart + mvhd.size() + video.size();
+        EXPECT_EQ(r.list->durationSeconds, header ? 10u : 0u) << cut;
+        ASSERT_EQ(r.list->count, firstTrack ? 1u : 0u) << cut;
+        if (firstTrack) {
+            EXPECT_STREQ(r.list->records[0]->name, "avc1");
+        }
         EXPECT_LE(r.bytesRead, cut) << cut;
     }
+    // Other atoms that run past the end of the file end the walk.
+    Bytes cutFtyp = Atom("ftyp", Zeros(16));
+    cutFtyp.resize(12);
+    Mp4Result r = ParseBytes(cutFtyp);
+    ASSERT_EQ(r.result, 1);
+    EXPECT_EQ(r.list->count, 0u);
 }
 
 TEST(Mp4ParserTest, MdatLargerThanTwoGigabytesIsSkipped) {

@@ -406,24 +406,24 @@ TEST(TsParserTest, CallerListTooSmallIsRefused) {
 }
 
 // A long stream: the tables, 'fill' bytes of null packets, then the video's first PES.
-Bytes LongStream(uint64_t fill, bool videoInTheMiddle) {
-    TsWriter w;
+Bytes LongStream(uint64_t fill, bool videoInTheMiddle, int packetSize = 188) {
+    TsWriter w(packetSize);
     w.Pat({{1, 0x100}});
     w.Pmt(0x100, 1, {}, {{0x1B, 0x101, {}}, {0x03, 0x102, {}}});
-    uint64_t packets = fill / 188;
-    TsWriter nulls;
+    uint64_t packets = fill / uint64_t(packetSize);
+    TsWriter nulls(packetSize);
     nulls.Null(200);
     Bytes out = w.out;
     for (uint64_t i = 0; i < packets; i += 200) {
         if (videoInTheMiddle && i >= packets / 2 && i < packets / 2 + 200) {
-            TsWriter v;
+            TsWriter v(packetSize);
             v.Pes(0x101, 0xE0, H264Sps1080());
             out.insert(out.end(), v.out.begin(), v.out.end());
         }
         out.insert(out.end(), nulls.out.begin(), nulls.out.end());
     }
     if (!videoInTheMiddle) {
-        TsWriter v;
+        TsWriter v(packetSize);
         v.Pes(0x101, 0xE0, H264Sps1080());
         out.insert(out.end(), v.out.begin(), v.out.end());
         v.out.clear();
@@ -446,6 +446,12 @@ TEST(TsParserTest, LongStreamIsReadInItsFirstAndLast16MiBOnly) {
     ASSERT_EQ(r.result, 1);
     ASSERT_EQ(r.list->count, 1u);
     EXPECT_STREQ(Rec(r, 0).name, "mpeg1_audio");
+    // 192-byte packets: the jump keeps the grid of the first sync byte, four bytes in.
+    r = ParseBytes(LongStream(48 * mib, false, 192));
+    ASSERT_EQ(r.result, 1);
+    ASSERT_EQ(r.list->count, 2u);
+    EXPECT_EQ(Rec(r, 0).width, 1920);
+    EXPECT_LE(r.bytesRead, 33 * mib);
 }
 
 // ---- ffmpeg fixtures ----------------------------------------------------------------------

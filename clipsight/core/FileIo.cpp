@@ -1,5 +1,6 @@
 #include "FileIo.h"
 
+#include <atomic>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,7 +9,8 @@
 namespace clipsight {
 
 namespace {
-uint64_t g_bytesRead = 0;
+// Hosts may read files on several threads at once (one media-file object each).
+std::atomic<uint64_t> g_bytesRead{0};
 }
 
 FileHandle OpenFileForReading(const char* path) {
@@ -45,7 +47,7 @@ int64_t ReadFile(FileHandle file, void* destination, size_t length) {
         if (n == 0) break;
         done += static_cast<size_t>(n);
     }
-    g_bytesRead += done;
+    g_bytesRead.fetch_add(done, std::memory_order_relaxed);
     return static_cast<int64_t>(done);
 }
 
@@ -71,6 +73,6 @@ uint64_t GetFileSize(FileHandle file) {
     return static_cast<uint64_t>(st.st_size);
 }
 
-uint64_t TotalBytesRead() { return g_bytesRead; }
+uint64_t TotalBytesRead() { return g_bytesRead.load(std::memory_order_relaxed); }
 
 }  // namespace clipsight

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -243,6 +244,26 @@ TEST(ReaderFileIoTest, ReadSeekAndRelativeSeek) {
     EXPECT_FALSE(SeekFile(kInvalidFileHandle, 0));
     EXPECT_FALSE(SeekFile(file.handle(), UINT64_MAX));
     EXPECT_EQ(TellFile(kInvalidFileHandle), -1);
+}
+
+TEST(ReaderFileIoTest, ReadCountHoldsWhenThreadsReadAtOnce) {
+    // Two media-file objects may be used on two threads: no read may go uncounted.
+    ReaderTempFile a(Counting(64));
+    ReaderTempFile b(Counting(64));
+    constexpr int kReads = 50000;
+    const uint64_t before = TotalBytesRead();
+    auto reader = [](FileHandle handle) {
+        uint8_t buf[4];
+        for (int i = 0; i < kReads; ++i) {
+            SeekFile(handle, 0);
+            ReadFile(handle, buf, sizeof buf);
+        }
+    };
+    std::thread first(reader, a.handle());
+    std::thread second(reader, b.handle());
+    first.join();
+    second.join();
+    EXPECT_EQ(TotalBytesRead() - before, uint64_t(2) * kReads * 4);
 }
 
 }  // namespace

@@ -19,13 +19,28 @@ void ensureLibrary() {
     (void)ready;
 }
 
-// Messages the library reports while one load runs.
+// Messages of the JPEG decoder that mean picture data is missing or broken; the rest (padding
+// before a marker, an unknown JFIF revision, ...) leave a picture that decodes whole.
+bool reportsLostData(const char* message) {
+    static const char* const lost[] = {
+        "Premature end of JPEG file", "premature end of data segment", "bad Huffman code",
+        "instead of RST", "Corrupt JPEG data: found marker", "Inconsistent progression sequence",
+    };
+    const QByteArray text(message ? message : "");
+    for (const char* l : lost)
+        if (text.contains(l)) return true;
+    return false;
+}
+
+// Messages of lost data the library reported while one load ran.
 int& loadMessages() {
     static int n = 0;
     return n;
 }
 
-void onLibraryMessage(FREE_IMAGE_FORMAT, const char*) { ++loadMessages(); }
+void onLibraryMessage(FREE_IMAGE_FORMAT, const char* message) {
+    if (reportsLostData(message)) ++loadMessages();
+}
 
 QByteArray hostName(const QString& winPath) { return win::toHostPath(winPath).toLocal8Bit(); }
 

@@ -74,6 +74,23 @@ TEST_F(BadInput, ATruncatedJpegStopsTheRunAndKeepsTheOldDocument) {
     EXPECT_EQ(shell.beeps, 0);
 }
 
+TEST_F(BadInput, AJpegWithPaddingBeforeAMarkerStillConverts) {
+    // Some writers leave stray bytes between the header's markers; the decoder warns, and the
+    // picture is whole all the same.
+    const QString whole = pictures.path() + "/scan.jpg";
+    ASSERT_TRUE(runkit::makePicture(whole, FIF_JPEG, 40, 30));
+    QByteArray bytes = readFile(whole);
+    const qsizetype huffman = bytes.indexOf("\xFF\xC4");
+    ASSERT_GT(huffman, 0);
+    bytes.insert(huffman, QByteArray(3, '\0'));
+    add(file("padded.jpg", bytes));
+    EXPECT_FALSE(convert());
+    EXPECT_TRUE(ui.shown.isEmpty()) << ui.shown.value(0).prompt.toStdString();
+    const auto info = runkit::pdfInfo(output());
+    EXPECT_EQ(info.value("Pages"), "1");
+    EXPECT_NEAR(runkit::pageSize(info, 1).first, runkit::points(runkit::pageTenths(40)), 0.02);
+}
+
 TEST_F(BadInput, TitlesThatCannotNameAFileAreRefused) {
     add(picture("a.png", FIF_PNG, 20, 20));
     for (const char* title : {"a/b", "Q1?", "x:y", "say \"hi\"", "a<b>", "pipe|d", "back\\slash", "", "   "}) {

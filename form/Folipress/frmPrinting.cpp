@@ -131,9 +131,11 @@ static void initArt() { Q_INIT_RESOURCE(folipress); }
 frmPrinting::frmPrinting(QWidget* parent) : QMainWindow(parent) {
     initArt();
     setWindowTitle(QStringLiteral("Lumidoc - Scanned Image To PDF"));
-    QFont f(QStringLiteral("Tahoma"));
-    if (!QFontDatabase::families().contains(QStringLiteral("Tahoma"), Qt::CaseInsensitive))
-        f = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    // Without Tahoma, a condensed face keeps the captions inside the widths laid out for it
+    // (the page-number label runs up to the document-title column).
+    QFont f = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    f.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans Condensed"),
+                   QStringLiteral("Liberation Sans Narrow"), f.family()});
     f.setPointSize(9);
     setFont(f);
 

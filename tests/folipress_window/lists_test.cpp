@@ -23,6 +23,10 @@ TEST_F(Lists, StartsWithTheStartPictureAndTheDropHint) {
     EXPECT_EQ(w->lblText->text(), "Drag && Drop Files Here");
     EXPECT_LE(w->lblText->sizeHint().width(), w->lblText->width());  // not clipped
     EXPECT_EQ(label(), "Page Number Of Selected File: 0");
+    // A three-digit page number still ends before the document-title column.
+    EXPECT_LT(w->lblPageNum->x() + QFontMetrics(w->lblPageNum->font())
+                                       .horizontalAdvance("Page Number of Selected File: 100"),
+              w->lblTitle->x());
     EXPECT_EQ(w->txtPath->text(), "C:\\output");
     EXPECT_EQ(w->txtTitle->text(), "New PDF Document");
     EXPECT_TRUE(w->txtConvert->isHidden());

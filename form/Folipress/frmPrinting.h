@@ -112,7 +112,8 @@ public:
 
     // --- frmPrinting_Convert.cpp ---
     void Command3_Click();
-    // A red heading on the current PDF box; no step of the run calls it.
+    // A bold blue heading (colour FF0000 in the box's BGR form) on the current PDF box; no step
+    // of the run calls it.
     void WriteHeading(const QString& text, short y);
     // Handle of the PDF box of the page being made.
     qint32 pdfBox = 0;

@@ -279,7 +279,7 @@ TEST_F(Conversion, EveryCharacterOfTheInformationArrivesAsTyped) {
     EXPECT_EQ(info.value("Keywords"), QString::fromUtf8("naïve, café"));
 }
 
-TEST_F(Conversion, WriteHeadingPutsARedLineOnTheBoxAndFailsLikeEveryCall) {
+TEST_F(Conversion, WriteHeadingPutsABlueBoldLineOnTheBoxAndFailsLikeEveryCall) {
     QDir().mkpath(driveC.hostPath("out"));
     w->pdfBox = CreateBox(0, 0);
     SetStrProp(w->pdfBox, pdfbox::kOutputFile, "c:\\out\\h.pdf");
@@ -290,7 +290,9 @@ TEST_F(Conversion, WriteHeadingPutsARedLineOnTheBoxAndFailsLikeEveryCall) {
     p.start("pdftotext", {driveC.hostPath("out/h.pdf"), "-"});
     p.waitForFinished(20000);
     EXPECT_TRUE(p.readAllStandardOutput().contains("Chapter One"));
-    EXPECT_TRUE(readFile(driveC.hostPath("out/h.pdf")).contains("/Helvetica-Bold"));
+    const QByteArray pdf = readFile(driveC.hostPath("out/h.pdf"));
+    EXPECT_TRUE(pdf.contains("/Helvetica-Bold"));
+    EXPECT_TRUE(pdf.contains("0 0 1 rg"));  // FF0000 is blue in the box's BGR colours
 
     // Without a document the text cannot go anywhere: the library's text, and the end.
     EXPECT_TRUE([&] {

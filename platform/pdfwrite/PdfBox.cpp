@@ -7,6 +7,7 @@
 
 #include <hpdf.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -208,13 +209,14 @@ int32_t BeginDoc(int32_t handle) {
     Box* b = findBox(handle);
     if (!b) return noBox(handle);
     if (b->doc) return fail("BeginDoc was called again before EndDoc");
-    const double w = b->toPoints(b->pageWidth);
-    const double h = b->toPoints(b->pageHeight);
-    if (w < 3 || w > 14400 || h < 3 || h > 14400) {
+    // The picture of a scan a few pixels narrow still gets its page.
+    const double w = std::max(3.0, b->toPoints(b->pageWidth));
+    const double h = std::max(3.0, b->toPoints(b->pageHeight));
+    if (w > 14400 || h > 14400) {
         char size[96];
         std::snprintf(size, sizeof size, "%.1f x %.1f", w, h);
         return fail(std::string("The page size ") + size +
-                    " points is outside the PDF limits of 3 to 14400 points a side");
+                    " points is beyond the PDF limit of 14400 points a side");
     }
     b->haru = {};
     b->doc = HPDF_New(onHaruError, &b->haru);

@@ -27,7 +27,8 @@
 //  52  num   compression of the other streams: 0 none,                  0
 //              1 page content Flate, 2 page content and metadata Flate
 //
-// A page must lie between 3 and 14400 points on each side (the PDF limits).
+// A page side above 14400 points fails (the PDF limit); one below 3 points, the smallest side
+// a PDF page may have, is raised to 3 points, and what is drawn keeps its own size.
 // Coordinates of drawing calls have their origin at the page's top left corner, y downward.
 #include <cstdint>
 

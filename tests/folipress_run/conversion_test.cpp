@@ -251,6 +251,18 @@ TEST_F(Conversion, AHugePictureIsScaledOntoTheLargestPage) {
     EXPECT_TRUE(ui.shown.isEmpty());
 }
 
+TEST_F(Conversion, APictureNarrowerThanTheSmallestPageStillGetsOne) {
+    // One pixel is 3 tenths of a millimetre: less than the 3 points a PDF page side needs.
+    add(picture("strip.png", FIF_PNG, 1, 40));
+    add(picture("next.png", FIF_PNG, 30, 40));
+    EXPECT_FALSE(convert());
+    EXPECT_TRUE(ui.shown.isEmpty()) << ui.shown.value(0).prompt.toStdString();
+    const auto info = runkit::pdfInfo(output());
+    ASSERT_EQ(info.value("Pages"), "2");
+    EXPECT_NEAR(runkit::pageSize(info, 1).first, 3.0, 0.02);
+    expectPage(info, 2, 30, 40);
+}
+
 TEST_F(Conversion, TheListAsItStoodWhenTheRunStarted) {
     add(picture("a.png", FIF_PNG, 30, 40));
     add(picture("b.png", FIF_PNG, 50, 40));

@@ -156,10 +156,10 @@ TEST_F(PdfBoxTest, PropertyAndOrderFailuresGiveTheirReasons) {
     EXPECT_EQ(EndDoc(box), -1);
     EXPECT_EQ(lastError(), "No output file was set (property 10)");
 
-    // A page beyond the PDF limits.
+    // A page beyond the PDF limit.
     SetNumProp(box, kPageWidth, 20000);
     EXPECT_EQ(BeginDoc(box), -1);
-    EXPECT_EQ(lastError(), "The page size 20000.0 x 842.0 points is outside the PDF limits of 3 to 14400 points a side");
+    EXPECT_EQ(lastError(), "The page size 20000.0 x 842.0 points is beyond the PDF limit of 14400 points a side");
 
     // The error text is cut to the buffer and always ends in NUL.
     char small[8];

@@ -110,7 +110,9 @@ void setAttr(const QString& path, int attrs) {
     const QString host = toHostPath(path);
     struct stat st;
     const QByteArray h = host.toLocal8Bit();
-    if (stat(h.constData(), &st) != 0) throw errnoError(errno);
+    if (lstat(h.constData(), &st) != 0) throw errnoError(errno);
+    // A link's own attributes cannot change here; the file it points to is not ours to touch.
+    if (S_ISLNK(st.st_mode)) return;
     mode_t m = st.st_mode & 07777;
     m = (attrs & kAttrReadOnly) ? (m & ~mode_t(S_IWUSR)) : (m | S_IWUSR);
     if (chmod(h.constData(), m) != 0) throw errnoError(errno);
@@ -118,8 +120,10 @@ void setAttr(const QString& path, int attrs) {
 
 void killFile(const QString& path) {
     const QString host = toHostPath(path);
-    QFileInfo fi(host);
-    if (!fi.exists() || fi.isDir()) throw RuntimeError(kErrFileNotFound, "File not found");
+    // A link is deleted itself, wherever (or whether) it points.
+    struct stat st;
+    if (lstat(host.toLocal8Bit().constData(), &st) != 0 || S_ISDIR(st.st_mode))
+        throw RuntimeError(kErrFileNotFound, "File not found");
     if (::unlink(host.toLocal8Bit().constData()) != 0) throw errnoError(errno);
 }
 

@@ -1,6 +1,7 @@
 // Pauses that keep the window responsive, folder deletion, process ending and path names.
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -92,6 +93,41 @@ TEST(DeleteFolderTree, AStubbornSubfolderDoesNotMakeItLoop) {
     EXPECT_FALSE(QFile::exists(c.hostPath("w/gone.txt")));
     EXPECT_FALSE(QFile::exists(c.hostPath("w/zz")));
     system(("chattr -i '" + c.hostPath("w/keep/inner/f") + "' 2>/dev/null").toLocal8Bit().constData());
+}
+
+TEST(DeleteFolderTree, AnEntryNoWindowsPathReachesIsPassedOverOnce) {
+    // A name holding a backslash cannot be reached through base + name: the file stays, so its
+    // folder cannot be removed; the walk still ends and removes everything else. This holds
+    // for any user, root included.
+    ScratchDriveC c;
+    writeFile(c.hostPath("w/keep/a\\b"), "1");
+    writeFile(c.hostPath("w/keep/plain"), "1");
+    writeFile(c.hostPath("w/other/f"), "1");
+    QElapsedTimer clock;
+    clock.start();
+    DeleteFolderTree("c:\\w");
+    EXPECT_LT(clock.elapsed(), 5000);
+    EXPECT_TRUE(QFile::exists(c.hostPath("w/keep/a\\b")));
+    EXPECT_FALSE(QFile::exists(c.hostPath("w/keep/plain")));
+    EXPECT_FALSE(QFile::exists(c.hostPath("w/other")));
+}
+
+TEST(DeleteFolderTree, LinksGoThemselvesAndWhatTheyPointAtIsLeftAsItWas) {
+    ScratchDriveC c;
+    writeFile(c.hostPath("outside/dir/kept.txt"), "keep");
+    writeFile(c.hostPath("outside/ro.txt"), "keep");
+    QFile::setPermissions(c.hostPath("outside/ro.txt"), QFileDevice::ReadOwner);
+    writeFile(c.hostPath("w/f"), "1");
+    ASSERT_TRUE(QFile::link(c.hostPath("outside/dir"), c.hostPath("w/to-dir")));
+    ASSERT_TRUE(QFile::link(c.hostPath("outside/ro.txt"), c.hostPath("w/to-file")));
+    ASSERT_TRUE(QFile::link(c.hostPath("nowhere"), c.hostPath("w/dangling")));
+    DeleteFolderTree("c:\\w");
+    EXPECT_FALSE(QFileInfo::exists(c.hostPath("w"))) << "links removed, so the folder goes too";
+    EXPECT_TRUE(QFile::exists(c.hostPath("outside/dir/kept.txt")));
+    EXPECT_EQ(QFile::permissions(c.hostPath("outside/ro.txt")) & QFileDevice::WriteOwner,
+              QFileDevice::Permissions());
+    QFile::setPermissions(c.hostPath("outside/ro.txt"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
 TEST(KillProcessByName, EndsEveryProcessOfThatNameAndNoOther) {

@@ -48,7 +48,7 @@ public:
     using QWidget::setFont;
     qint32 FontCharSet() const { return FontCharSet_; }
     void setFontCharSet(qint32 inVal);
-    // Whole points, kept from 7 to 64.
+    // Whole points, kept from 7 to 64 once written (0 before).
     qint32 FontSize() const { return FontSize_; }
     void setFontSize(qint32 inVal);
     bool FontBold() const { return FontBold_; }
@@ -125,7 +125,7 @@ private:
     qint32 ScaleMode_ = 0;
     QString Font_;
     qint32 FontCharSet_ = 134;
-    qint32 FontSize_ = 8;
+    qint32 FontSize_ = 0;  // 0 until written; saved as 7
     bool FontBold_ = false;
     bool FontItalic_ = false;
     bool FontUnderLine_ = false;

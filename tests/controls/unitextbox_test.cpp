@@ -349,6 +349,11 @@ TEST(UniTextBoxProperties, ReadsAndWritesItsBagWithTheContainersScaleMode) {
     EXPECT_EQ(box->BorderStyle(), 1);
     EXPECT_FALSE(box->MultiLine());
     ASSERT_NE(box->editWindow(), nullptr);
+    // A size never written reads 0 and is saved brought into range.
+    EXPECT_EQ(box->FontSize(), 0);
+    forms::PropertyBag unset;
+    box->UserControl_WriteProperties(unset);
+    EXPECT_EQ(unset.ReadProperty("Font.Size").toInt(), 7);
 
     box->setFontSize(3);
     box->setMultiLine(true);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include "DOSOutputs.h"
 #include "Module1.h"
@@ -68,17 +69,19 @@ TEST(DOSOutputs, EndsAfterTheFirstPassWhenTheWatchedNameIsNotRunning) {
 
 TEST(DOSOutputs, GoesOnWhileAnotherProcessOfTheWatchedNameRuns) {
     ScratchDriveC c;
+    // A name of this test's own, so programs of other test runs on the machine play no part.
+    const QString name = QString("Engine-%1.EXE").arg(getpid());
     writeScript(c.hostPath("quick"), "echo done");
-    writeScript(c.hostPath("OCR.EXE"), "sleep 1.2");
-    auto other = win::startProcess("c:\\OCR.EXE");
+    writeScript(c.hostPath(name), "sleep 1.2");
+    auto other = win::startProcess("c:\\" + name);
     ASSERT_TRUE(other.started);
-    WatchedProcess = "ocr.exe";  // differs only in case
+    WatchedProcess = name.toLower();  // differs only in case
     DOSOutputs d;
     QElapsedTimer t;
     t.start();
     EXPECT_EQ(d.ExecuteCommand("c:\\quick"), "done\n");
     EXPECT_GE(t.elapsed(), 900);
-    EXPECT_FALSE(win::isImageRunning("ocr.exe"));
+    EXPECT_FALSE(win::isImageRunning(name));
 }
 
 TEST(DOSOutputs, FailuresShowTheirMessageAndKeepThePreviousOutputs) {

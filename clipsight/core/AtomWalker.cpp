@@ -136,8 +136,20 @@ void AtomWalker::WalkTopLevel() {
     while (!stopped_ && position_ + 8 <= end) {
         uint64_t start = position_;
         if (!ReadAtomHeader()) return;
-        if (currentSize < 8) return;
         uint64_t atomEnd = start + currentSize;
+        if (currentSize == 1) {
+            // A 64-bit size follows the type: how a media block over 4 GiB is written.
+            uint32_t high = 0;
+            uint32_t low = 0;
+            if (!ReadU32BE(&high) || !ReadU32BE(&low)) return;
+            const uint64_t wide = (uint64_t(high) << 32) | low;
+            if (wide < 16 || wide > end - start) return;
+            atomEnd = start + wide;
+        } else if (currentSize == 0) {
+            atomEnd = end;  // the atom runs to the end of the file
+        } else if (currentSize < 8) {
+            return;
+        }
         if (atomEnd > end) {
             // A movie cut off by the end of the file is walked up to that end: what it holds
             // whole is kept. Any other atom that runs past the end ends the walk.

@@ -299,6 +299,48 @@ TEST(Mp4ParserTest, MdatLargerThanTwoGigabytesIsSkipped) {
     EXPECT_LT(r.bytesRead, 4096u);
 }
 
+TEST(Mp4ParserTest, MdatWithA64BitSizeIsSkippedToTheMovie) {
+    // Over 4 GiB the size field holds 1 and the true size follows the type.
+    ScratchDir dir;
+    const uint64_t mdatSize = 0x140000000ull;  // 5 GiB
+    Bytes head = Ftyp();
+    Put32(head, 1);
+    head.insert(head.end(), {'m', 'd', 'a', 't'});
+    Put32(head, uint32_t(mdatSize >> 32));
+    Put32(head, uint32_t(mdatSize));
+    std::string path = dir.Write("huge.mp4", head);
+    Bytes moov = SimpleMovie();
+    int fd = ::open(path.c_str(), O_WRONLY);
+    ASSERT_GE(fd, 0);
+    off_t at = off_t(Ftyp().size() + mdatSize);
+    bool written = ::pwrite(fd, moov.data(), moov.size(), at) == ssize_t(moov.size());
+    ::close(fd);
+    if (!written) GTEST_SKIP() << "no room for a sparse 5 GiB file here";
+    Mp4Result r = ParseFile(path);
+    ExpectAvc720(r);
+    EXPECT_LT(r.bytesRead, 4096u);
+}
+
+TEST(Mp4ParserTest, OddTopLevelSizesEndTheWalkOrRunToTheEnd) {
+    // A 64-bit size too small for its own header ends the walk; size 0 runs to the end of file.
+    Bytes tooSmall = Ftyp();
+    Put32(tooSmall, 1);
+    tooSmall.insert(tooSmall.end(), {'m', 'd', 'a', 't'});
+    Put32(tooSmall, 0);
+    Put32(tooSmall, 8);
+    Mp4Result a = ParseBytes(Cat({tooSmall, SimpleMovie()}));
+    ASSERT_EQ(a.result, 1);
+    EXPECT_EQ(a.list->count, 0u);
+
+    // Everything after a size-0 'mdat' belongs to it, a movie-like payload included.
+    Bytes toEnd = Ftyp();
+    Put32(toEnd, 0);
+    toEnd.insert(toEnd.end(), {'m', 'd', 'a', 't'});
+    Mp4Result b = ParseBytes(Cat({toEnd, SimpleMovie()}));
+    ASSERT_EQ(b.result, 1);
+    EXPECT_EQ(b.list->count, 0u);
+}
+
 TEST(Mp4ParserTest, HeadersTooShortForTheirFieldsAreSkipped) {
     // An mvhd without room for its time scale and duration, a tkhd without its size fields.
     Bytes trak = Atom("trak", Cat({Atom("tkhd", Zeros(4)), Atom("mdia", Atom("minf", Atom("stbl", Stsd({"avc1"}))))}));

@@ -24,7 +24,8 @@ void ensureLibrary() {
 bool reportsLostData(const char* message) {
     static const char* const lost[] = {
         "Premature end of JPEG file", "premature end of data segment", "bad Huffman code",
-        "instead of RST", "Corrupt JPEG data: found marker", "Inconsistent progression sequence",
+        "bad arithmetic code", "instead of RST", "Corrupt JPEG data: found marker",
+        "Inconsistent progression sequence",
     };
     const QByteArray text(message ? message : "");
     for (const char* l : lost)

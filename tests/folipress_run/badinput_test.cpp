@@ -74,7 +74,7 @@ TEST_F(BadInput, ATruncatedJpegStopsTheRunAndKeepsTheOldDocument) {
     EXPECT_EQ(shell.beeps, 0);
 }
 
-TEST_F(BadInput, AJpegWithPaddingBeforeAMarkerStillConverts) {
+TEST_F(BadInput, AJpegWithPaddingBeforeAMarkerConvertsAndOneWithBrokenScanDataDoesNot) {
     // Some writers leave stray bytes between the header's markers; the decoder warns, and the
     // picture is whole all the same.
     const QString whole = pictures.path() + "/scan.jpg";
@@ -89,6 +89,20 @@ TEST_F(BadInput, AJpegWithPaddingBeforeAMarkerStillConverts) {
     const auto info = runkit::pdfInfo(output());
     EXPECT_EQ(info.value("Pages"), "1");
     EXPECT_NEAR(runkit::pageSize(info, 1).first, runkit::points(runkit::pageTenths(40)), 0.02);
+
+    // Markers in the middle of the picture data: the rest of the picture is lost.
+    ASSERT_TRUE(runkit::makePicture(whole, FIF_JPEG, 400, 300));
+    bytes = readFile(whole);
+    const qsizetype scan = bytes.indexOf("\xFF\xDA");
+    ASSERT_GT(scan, 0);
+    const qsizetype middle = (scan + bytes.size()) / 2;
+    for (int i = 0; i < 20; ++i) bytes.replace(middle + 2 * i, 2, "\xFF\xD0");
+    w->List1->clear();
+    w->List2->clear();
+    add(file("broken.jpg", bytes), "broken.jpg");
+    EXPECT_FALSE(convert());
+    ASSERT_EQ(ui.shown.size(), 1);
+    EXPECT_EQ(ui.shown[0].prompt, cannotConvert("broken.jpg"));
 }
 
 TEST_F(BadInput, TitlesThatCannotNameAFileAreRefused) {

@@ -75,12 +75,18 @@ void frmPrinting::AddAnsiSafe(const QString& name) {
     // work list as a copy under a plain numbered name. Both lists stay in step: when no copy
     // can be made, the file goes into neither and the user is told.
     makeCopyFolder();
+    // The copy keeps the file's extension. A file name without a dot gets a copy without one:
+    // the text after the path's last dot would be a piece of the path ("b\scan" of
+    // "D:\a.b\scan"), which names no file in c:\tmp.
+    const QString fileName = modFunction::GetFilePart(name, 1);
+    const QString extension =
+        fileName.contains('.') ? '.' + modFunction::GetFilePart(fileName, 0) : QString();
     // A number is taken when a copy of any extension has it, so the copies count 1, 2, 3...
     QString copy;
     for (int n = 1; n <= copyNumberLimit; ++n) {
         const QString number = kCopyFolder + '\\' + QString::number(n);
-        if (!modFunction::FileExistsAnsi(number + ".*")) {
-            copy = number + '.' + modFunction::GetFilePart(name, 0);
+        if (!modFunction::FileExistsAnsi(number) && !modFunction::FileExistsAnsi(number + ".*")) {
+            copy = number + extension;
             break;
         }
     }

@@ -71,6 +71,22 @@ TEST_F(Adding, GreekNamesGetNumberedCopiesWithTheirOwnExtension) {
     EXPECT_EQ(w->List2->count(), 3);
 }
 
+TEST_F(Adding, AGreekNameWithoutAnExtensionIsCopiedWithoutOne) {
+    const QString bare = make("σάρωση", "bare bytes");
+    const QString dotted = make("v1.2/σελίδα", "dotted folder bytes");
+    const QString jpeg = make("εικόνα.jpeg", "jpeg bytes");
+    w->AddAnsiSafe(z(bare));
+    w->AddAnsiSafe(z(dotted));
+    w->AddAnsiSafe(z(jpeg));
+    // A copy without an extension holds its number as well as one with.
+    EXPECT_EQ(texts(w->List1), (QStringList{"c:\\tmp\\1", "c:\\tmp\\2", "c:\\tmp\\3.jpeg"}));
+    EXPECT_EQ(w->List2->count(), 3);
+    EXPECT_TRUE(ui.shown.isEmpty());
+    EXPECT_EQ(readFile(copyHost("1")), "bare bytes");
+    EXPECT_EQ(readFile(copyHost("2")), "dotted folder bytes");
+    EXPECT_EQ(readFile(copyHost("3.jpeg")), "jpeg bytes");
+}
+
 TEST_F(Adding, WhenNoCopyNameIsFreeNeitherListGetsTheFileAndTheUserIsTold) {
     const QString greek = make("ωμέγα.png");
     w->copyNumberLimit = 3;

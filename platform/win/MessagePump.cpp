@@ -1,6 +1,7 @@
 #include "win/MessagePump.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
 
@@ -26,7 +27,14 @@ void waitForEvents(int milliseconds) {
     deadline.setTimerType(Qt::PreciseTimer);
     QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
     deadline.start(milliseconds);
-    loop.exec();
+    QElapsedTimer clock;
+    clock.start();
+    if (loop.exec() < 0) {
+        // No loop runs once the program has been told to quit (its last window closed while a
+        // handler still works): sleep out the time, so a caller's wait does not spin.
+        const qint64 left = milliseconds - clock.elapsed();
+        if (left > 0) std::this_thread::sleep_for(std::chrono::milliseconds(left));
+    }
 }
 
 }  // namespace win

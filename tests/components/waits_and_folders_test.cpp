@@ -1,10 +1,13 @@
 // Pauses that keep the window responsive, folder deletion, process ending and path names.
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <ctime>
 
 #include "GetFile.h"
 #include "Module1.h"
@@ -63,6 +66,21 @@ TEST(clsWaitableTimer, NegativeAndZeroWaitsReturnAtOnce) {
     t.Wait(0);
     t.Wait(-5);
     EXPECT_LT(clock.elapsed(), 200);
+}
+
+TEST(clsWaitableTimer, AWaitAfterTheProgramWasToldToQuitSleepsInsteadOfSpinning) {
+    // The last window closed while a handler still waits: no event loop runs any more, yet
+    // the wait lasts its time without burning the processor. (Each test runs in a process of
+    // its own, so the quit touches no other test.)
+    QCoreApplication::exit(0);
+    clsWaitableTimer t;
+    QElapsedTimer clock;
+    clock.start();
+    const std::clock_t cpuBefore = std::clock();
+    t.Wait(1000);
+    const double cpuMs = double(std::clock() - cpuBefore) * 1000.0 / CLOCKS_PER_SEC;
+    EXPECT_GE(clock.elapsed(), 995);
+    EXPECT_LT(cpuMs, 500);
 }
 
 TEST(DeleteFolderTree, RemovesNestedReadOnlyAndHiddenEntries) {

@@ -31,6 +31,9 @@ namespace pdfrender {
 
 namespace {
 
+// Largest side of an exported page image, in pixels.
+constexpr int kMaxImageSide = 32767;
+
 // A page is rendered in horizontal bands on up to four threads, each band by a rasteriser of
 // its own (a poppler document is not shared between threads).
 int bandCount() { return qBound(1, QThread::idealThreadCount(), 4); }
@@ -118,8 +121,12 @@ QImage renderPage(OpenDocument& d, int page, int xres, int yres, bool grey,
     if (page < 1 || page > doc->getNumPages()) return QImage();
     double w = doc->getPageCropWidth(page), h = doc->getPageCropHeight(page);
     if (doc->getPageRotate(page) % 180 != 0) std::swap(w, h);
-    const int width = qMax(1, int(w * xres / 72.0 + 0.5));
-    const int height = qMax(1, int(h * yres / 72.0 + 0.5));
+    const double wPixels = w * xres / 72.0 + 0.5, hPixels = h * yres / 72.0 + 0.5;
+    // The engine reads no image wider or taller than this; a page beyond it (a damaged or
+    // hostile page box) would only cost gigabytes of memory and disk.
+    if (!(wPixels < kMaxImageSide + 1.0 && hPixels < kMaxImageSide + 1.0)) return QImage();
+    const int width = qMax(1, int(wPixels));
+    const int height = qMax(1, int(hPixels));
     QImage image(width, height, grey ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
     if (image.isNull()) return QImage();
 
@@ -185,9 +192,23 @@ int OpenPDF(const QString& path, const QString& password) {
     const QString host = win::toHostPath(path);
     if (host.isEmpty() || !QFile::exists(host)) return 0;
     ensureGlobalParams();
-    const QByteArray pw = win::toAnsi(password);
-    std::unique_ptr<Poppler::Document> doc = Poppler::Document::load(host, pw, pw);
-    if (!doc || doc->isLocked()) return 0;
+    std::unique_ptr<Poppler::Document> doc = Poppler::Document::load(host);
+    if (!doc) return 0;
+    // The password's bytes depend on the document's encryption: the 8-bit code page for the
+    // older forms, UTF-8 for AES-256. The viewer tries the same forms, so a document it opened
+    // renders here too.
+    QByteArray pw;
+    if (doc->isLocked()) {
+        for (const QByteArray& candidate :
+             {win::toAnsi(password), password.toUtf8(), password.toLatin1()}) {
+            doc->unlock(candidate, candidate);
+            if (!doc->isLocked()) {
+                pw = candidate;
+                break;
+            }
+        }
+        if (doc->isLocked()) return 0;
+    }
     static int next = 0;
     const int handle = ++next;
     auto entry = std::make_shared<OpenDocument>();

@@ -27,7 +27,8 @@ enum TifCompression { kTifUncompressed = 0, kTifDeflate = 1 };
 
 // Writes pages firstPage..lastPage as folder + prefix + page number formatted "0000" + ".tif",
 // 8 bits per channel at xres by yres dots per inch. Returns the number of pages written, -1 for
-// an unknown handle. Pages outside the document are skipped.
+// an unknown handle. Pages outside the document, and pages whose image would be more than
+// 32767 pixels wide or tall (the engine reads none such), are skipped.
 int ExportTIF(int handle, const QString& folder, const QString& prefix, int xres, int yres,
               int firstPage, int lastPage, ExportProgressProc progress, int colour,
               int compression);

@@ -142,3 +142,52 @@ TEST(PageRenderer, BandsJoinIntoOneWholePage) {
     }
     pdfrender::ClosePDF(h);
 }
+
+TEST(PageRenderer, PasswordsBeyondAsciiUnlockOldAndNewEncryption) {
+    // The run hands the password over in the 8-bit code page; AES-256 documents want UTF-8.
+    ScratchDriveC c;
+    makePdf(c.hostPath("plain.pdf"), {"secret words"});
+    QDir().mkpath(c.hostPath("ocrtmp"));
+    const QString password = QString::fromUtf8("pässwort");
+    for (int bits : {256, 128}) {
+        QStringList args{"--encrypt", password, "owner-" + password, QString::number(bits)};
+        if (bits != 256) args = QStringList{"--allow-weak-crypto"} + args + QStringList{"--use-aes=n"};
+        const QString name = QString("locked%1.pdf").arg(bits);
+        ASSERT_EQ(QProcess::execute("qpdf", args + QStringList{"--", c.hostPath("plain.pdf"),
+                                                               c.hostPath(name)}), 0);
+        EXPECT_EQ(pdfrender::OpenPDF("c:\\" + name, "passwort"), 0) << bits;
+        const int h = pdfrender::OpenPDF("c:\\" + name, password);
+        ASSERT_GT(h, 0) << bits;
+        EXPECT_EQ(pdfrender::ExportTIF(h, "c:\\ocrtmp\\", QString::number(bits), 72, 72, 1, 1,
+                                       nullptr, pdfrender::kTifGrey, pdfrender::kTifUncompressed),
+                  1) << bits;
+        pdfrender::ClosePDF(h);
+    }
+}
+
+TEST(PageRenderer, APageTooLargeForTheEngineIsNotExported) {
+    // Page 1 is Letter-sized, so the run asks for 300 dpi; page 2's box of 200 inches a side
+    // would make an image of 60000 pixels a side, which the engine cannot read.
+    ScratchDriveC c;
+    const QString pdf = c.hostPath("huge.pdf");
+    {
+        QPdfWriter writer(pdf);
+        writer.setResolution(72);
+        writer.setPageSize(QPageSize(QSizeF(612, 792), QPageSize::Point));
+        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+        QPainter painter(&writer);
+        painter.drawText(QPointF(20, 40), "small");
+        writer.setPageSize(QPageSize(QSizeF(14400, 14400), QPageSize::Point));
+        writer.newPage();
+        painter.drawText(QPointF(20, 40), "huge");
+    }
+    QDir().mkpath(c.hostPath("ocrtmp"));
+    const int h = pdfrender::OpenPDF("c:\\huge.pdf", "");
+    ASSERT_GT(h, 0);
+    ASSERT_EQ(pdfrender::GetPageWidth(h, 2), 14400);
+    EXPECT_EQ(pdfrender::ExportTIF(h, "c:\\ocrtmp\\", "", 300, 300, 1, 2, nullptr,
+                                   pdfrender::kTifGrey, pdfrender::kTifUncompressed), 1);
+    EXPECT_TRUE(readTiff(c.hostPath("ocrtmp/0001.tif")).ok);
+    EXPECT_FALSE(QFile::exists(c.hostPath("ocrtmp/0002.tif")));
+    pdfrender::ClosePDF(h);
+}

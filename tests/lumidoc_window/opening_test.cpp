@@ -173,7 +173,7 @@ TEST_F(OpeningTest, ViewSetUpFollowsOnceAfterTheOpen) {
     EXPECT_TRUE(form.Timer3->isActive());
     EXPECT_EQ(form.Timer3->interval(), 200);
     EXPECT_EQ(form.MyPDFView1->layoutMode(), 2);
-    ASSERT_TRUE(waitUntil([&] { return !form.Timer3->isActive(); }, 3000));
+    ASSERT_TRUE(waitUntil([&] { return !form.Timer3->isActive(); }, 15000));
     EXPECT_EQ(form.MyPDFView1->layoutMode(), 1);
     const double zoom = form.MyPDFView1->ZoomFactor();
     form.MyPDFView1->FitToPage();

@@ -33,7 +33,7 @@ TEST(Road, OpenACopiedDocumentAndRecogniseAllPages) {
     Form1 form;
     form.show();
     ASSERT_TRUE(form.Form_Load());
-    ASSERT_TRUE(waitUntil([&] { return !form.Timer2->isActive(); }, 3000));
+    ASSERT_TRUE(waitUntil([&] { return !form.Timer2->isActive(); }, 15000));
 
     const QString doc = scene.docs(QString::fromUtf8("Годовой отчёт.pdf"));
     ASSERT_TRUE(test_pdf::makePdf(doc, 2));
@@ -60,7 +60,7 @@ TEST(Road, OpenACopiedDocumentAndRecogniseAllPages) {
     EXPECT_EQ(readFile(scene.driveC("results/" + results[0])), "\xEF\xBB\xBFpage 0001\npage 0002\n");
     ASSERT_FALSE(scene.ui.shown.isEmpty());
     EXPECT_TRUE(scene.ui.shown.last().prompt.startsWith("OCR Completed."));
-    EXPECT_TRUE(waitUntil([&] { return !readFile(scene.driveC("wordpad.log")).isEmpty(); }, 5000));
+    EXPECT_TRUE(waitUntil([&] { return !readFile(scene.driveC("wordpad.log")).isEmpty(); }, 20000));
 
     // Leaving removes the work folders.
     form.cmdExit_Click();

@@ -64,7 +64,7 @@ protected:
         });
         form.show();
         EXPECT_TRUE(form.Form_Load());
-        EXPECT_TRUE(waitUntil([&] { return !form.Timer2->isActive(); }, 3000));
+        EXPECT_TRUE(waitUntil([&] { return !form.Timer2->isActive(); }, 15000));
         waitUntil([&] { return watch.seen; }, 300);
         return watch.seen;
     }
@@ -131,7 +131,7 @@ TEST_F(StartupTest, NoGettingStartedForZeroMissingEmptyOrUnreadableSettings) {
         ASSERT_TRUE(writeFile(scene.program("wizard.ini"), content));
         form.Timer2->start();
         WhenModal watch([](QWidget* w) { w->close(); });
-        ASSERT_TRUE(waitUntil([&] { return !form.Timer2->isActive(); }, 3000));
+        ASSERT_TRUE(waitUntil([&] { return !form.Timer2->isActive(); }, 15000));
         waitUntil([&] { return watch.seen; }, 200);
         EXPECT_FALSE(watch.seen);
     }
@@ -139,7 +139,7 @@ TEST_F(StartupTest, NoGettingStartedForZeroMissingEmptyOrUnreadableSettings) {
     QDir().mkpath(scene.program("wizard.ini"));  // a folder where the file should be
     form.Timer2->start();
     WhenModal watch([](QWidget* w) { w->close(); });
-    ASSERT_TRUE(waitUntil([&] { return !form.Timer2->isActive(); }, 3000));
+    ASSERT_TRUE(waitUntil([&] { return !form.Timer2->isActive(); }, 15000));
     waitUntil([&] { return watch.seen; }, 200);
     EXPECT_FALSE(watch.seen);
 }

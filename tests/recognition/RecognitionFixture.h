@@ -160,7 +160,7 @@ struct RunHarness {
         if (expected == 0) {
             testing_support::waitUntil([] { return false; }, 300);
         } else {
-            testing_support::waitUntil([&] { return lines(wordpadLog).size() >= expected; }, 5000);
+            testing_support::waitUntil([&] { return lines(wordpadLog).size() >= expected; }, 20000);
         }
         return lines(wordpadLog);
     }

@@ -40,7 +40,7 @@ TEST(RecognitionBadInput, ADamagedDocumentGivesAnEmptyResultAndNoHang) {
     QElapsedTimer t;
     t.start();
     f.cmdStart->click();
-    EXPECT_LT(t.elapsed(), 10000);
+    EXPECT_LT(t.elapsed(), 60000) << "about 1.5 s a page; only a wait without end takes this long";
     EXPECT_EQ(h.engineCalls().size(), 2);
     for (const QString& call : h.engineCalls()) EXPECT_FALSE(call.endsWith("tif"));
     EXPECT_EQ(h.onlyResult(), bom());

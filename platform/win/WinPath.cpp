@@ -32,9 +32,22 @@ QString joinCaseInsensitive(const QString& folder, const QString& component) {
     return direct;
 }
 
-QString joinComponents(QString base, const QString& rest) {
+// Joins the components of a Windows path onto a host folder. "." and ".." go by name, as on
+// Windows, and ".." never climbs above `root` (the drive's root): "c:\\..\\x" is "c:\\x", inside
+// the drive-C folder.
+QString joinComponents(QString base, const QString& rest, const QString& root) {
     const QStringList parts = QString(rest).replace('\\', '/').split('/', Qt::SkipEmptyParts);
-    for (const QString& p : parts) base = joinCaseInsensitive(base, p);
+    for (const QString& p : parts) {
+        if (p == ".") continue;
+        if (p == "..") {
+            if (base != root && base.size() > 1) {
+                base.truncate(base.lastIndexOf('/'));
+                if (base.isEmpty()) base = QStringLiteral("/");
+            }
+            continue;
+        }
+        base = joinCaseInsensitive(base, p);
+    }
     return base;
 }
 
@@ -58,16 +71,19 @@ QString toHostPath(const QString& winPath) {
     if (winPath.size() >= 2 && winPath[1] == ':' && winPath[0].isLetter()) {
         const QChar drive = winPath[0].toUpper();
         const QString rest = winPath.mid(2);
-        if (drive == 'C') return joinComponents(driveCFolder(), rest);
-        if (drive == 'Z') return joinComponents(QStringLiteral("/"), rest);
+        if (drive == 'C') {
+            const QString c = driveCFolder();
+            return joinComponents(c, rest, c);
+        }
+        if (drive == 'Z') return joinComponents(QStringLiteral("/"), rest, QStringLiteral("/"));
         return QStringLiteral("/nonexistent-drive-") + drive + '/' +
                QString(rest).replace('\\', '/');
     }
     if (winPath.startsWith('\\') || winPath.startsWith('/')) {
         // Rooted without a drive: the current drive, which for us is the host root.
-        return joinComponents(QStringLiteral("/"), winPath);
+        return joinComponents(QStringLiteral("/"), winPath, QStringLiteral("/"));
     }
-    return joinComponents(QDir::currentPath(), winPath);
+    return joinComponents(QDir::currentPath(), winPath, QStringLiteral("/"));
 }
 
 QString fromHostPath(const QString& hostPath) {

@@ -18,6 +18,11 @@ TEST(WinPath, DriveCMapsIntoItsFolderCaseInsensitively) {
     EXPECT_EQ(win::toHostPath("c:\\ocrtmp\\page.txt"), c.hostPath("OCRtmp/Page.TXT"));
     EXPECT_EQ(win::toHostPath("C:\\OCRTMP\\new.tif"), c.hostPath("OCRtmp/new.tif"));
     EXPECT_EQ(win::toHostPath("c:\\missing\\x"), c.hostPath("missing/x"));
+    // ".." goes by name and stops at the drive's root, so no C: path leaves the drive's folder.
+    EXPECT_EQ(win::toHostPath("c:\\ocrtmp\\.\\..\\tmp\\a"), c.hostPath("tmp/a"));
+    EXPECT_EQ(win::toHostPath("c:\\..\\..\\etc\\passwd"), c.hostPath("etc/passwd"));
+    EXPECT_EQ(win::toHostPath("c:\\.."), win::driveCFolder());
+    EXPECT_EQ(win::toHostPath("Z:\\..\\usr\\..\\etc"), "/etc");
 }
 
 TEST(WinPath, DriveZIsTheHostRootAndOtherDrivesDoNotExist) {

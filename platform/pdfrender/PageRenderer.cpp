@@ -6,6 +6,7 @@
 
 #include <poppler-qt6.h>
 // Poppler's own rasteriser, as pdftoppm drives it: it renders straight into 8-bit grey.
+#include <GfxState.h>
 #include <GlobalParams.h>
 #include <PDFDoc.h>
 #include <SplashOutputDev.h>
@@ -42,6 +43,15 @@ void ensureGlobalParams() {
     // Shares poppler's reference count with the viewer's documents; poppler's complaints about
     // damaged files are the results of the calls here, not messages.
     static GlobalParamsIniter initer([](ErrorCategory, Goffset, const char*) {});
+    // Poppler fills its shared colour profiles (static pointers) in the first graphics state it
+    // makes, without a lock. Band threads that make their first states at once race on them and
+    // free a profile twice, so the first state is made here, on the calling thread, once.
+    static const bool profilesReady = [] {
+        const PDFRectangle box(0, 0, 1, 1);
+        const GfxState state(72.0, 72.0, &box, 0, false);
+        return true;
+    }();
+    (void)profilesReady;
 }
 
 struct Rasterizer {
@@ -96,19 +106,27 @@ void prepareOutput(Rasterizer& r, bool grey) {
     r.grey = grey;
 }
 
-// Renders rows y0..y1 of the page into the same rows of `image`.
-bool renderBand(Rasterizer& r, int page, int xres, int yres, int y0, int y1, QImage& image) {
+// The rows of the page image the bands write into; taken on the window thread, so no band
+// touches the QImage object itself.
+struct Rows {
+    uchar* bits;
+    qsizetype stride;
+    int width;
+};
+
+// Renders rows y0..y1 of the page into the same rows of the page image.
+bool renderBand(Rasterizer& r, int page, int xres, int yres, int y0, int y1, const Rows& rows) {
     r.doc->displayPageSlice(r.out.get(), page, xres, yres, 0, false, true, false, 0, y0,
-                            image.width(), y1 - y0);
+                            rows.width, y1 - y0);
     SplashBitmap* bitmap = r.out->getBitmap();
-    const int bytes = image.width() * (r.grey ? 1 : 3);
-    if (!bitmap || bitmap->getWidth() != image.width() || bitmap->getHeight() != y1 - y0 ||
+    const int bytes = rows.width * (r.grey ? 1 : 3);
+    if (!bitmap || bitmap->getWidth() != rows.width || bitmap->getHeight() != y1 - y0 ||
         bitmap->getRowSize() < bytes) {
         return false;
     }
     for (int y = y0; y < y1; ++y) {
-        std::memcpy(image.scanLine(y), bitmap->getDataPtr() + qsizetype(y - y0) * bitmap->getRowSize(),
-                    bytes);
+        std::memcpy(rows.bits + qsizetype(y) * rows.stride,
+                    bitmap->getDataPtr() + qsizetype(y - y0) * bitmap->getRowSize(), bytes);
     }
     return true;
 }
@@ -130,6 +148,7 @@ QImage renderPage(OpenDocument& d, int page, int xres, int yres, bool grey,
     QImage image(width, height, grey ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
     if (image.isNull()) return QImage();
 
+    const Rows rows{image.bits(), image.bytesPerLine(), width};
     const int bands = qMin(int(d.rasterizers.size()), qMax(1, height / 64));
     for (int b = 0; b < bands; ++b) prepareOutput(*d.rasterizers[b], grey);
     std::mutex mutex;
@@ -141,7 +160,7 @@ QImage renderPage(OpenDocument& d, int page, int xres, int yres, bool grey,
         workers.emplace_back([&, b] {
             const int y0 = int(qint64(height) * b / bands);
             const int y1 = int(qint64(height) * (b + 1) / bands);
-            const bool done = renderBand(*d.rasterizers[b], page, xres, yres, y0, y1, image);
+            const bool done = renderBand(*d.rasterizers[b], page, xres, yres, y0, y1, rows);
             std::lock_guard<std::mutex> lock(mutex);
             ok = ok && done;
             --running;

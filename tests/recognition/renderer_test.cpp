@@ -1,6 +1,8 @@
 // The page renderer on documents the test makes: sizes, passwords, damaged files, TIFF export.
 #include <QProcess>
 
+#include <GfxState.h>
+
 #include "RecognitionFixture.h"
 #include "pdfrender/PageRenderer.h"
 
@@ -140,6 +142,31 @@ TEST(PageRenderer, BandsJoinIntoOneWholePage) {
         TIFFClose(t);
         EXPECT_EQ(badRows, 0);
     }
+    pdfrender::ClosePDF(h);
+}
+
+// Poppler fills its shared colour profiles (static pointers) in the first graphics state it
+// makes, without a lock; band threads making their first states at once freed one twice (about
+// one first page in fifty). They must exist before the first band thread starts. Meaningful in
+// a fresh process, as the test runner runs each test.
+bool profileReadyAtFirstCallback = false;
+bool firstCallbackSeen = false;
+int noteProfile(int, int, int) {
+    if (!firstCallbackSeen) profileReadyAtFirstCallback = GfxState::sRGBProfile != nullptr;
+    firstCallbackSeen = true;
+    return 1;
+}
+
+TEST(PageRenderer, PopplersSharedColourProfilesExistBeforeBandThreadsStart) {
+    ScratchDriveC c;
+    makePdf(c.hostPath("docs/first.pdf"), {"first page"}, QSizeF(300, 400));
+    QDir().mkpath(c.hostPath("ocrtmp"));
+    const int h = pdfrender::OpenPDF("c:\\docs\\first.pdf", "");
+    ASSERT_GT(h, 0);
+    EXPECT_EQ(pdfrender::ExportTIF(h, "c:\\ocrtmp\\", "", 300, 300, 1, 1, noteProfile,
+                                   pdfrender::kTifGrey, pdfrender::kTifUncompressed), 1);
+    EXPECT_TRUE(firstCallbackSeen);
+    EXPECT_TRUE(profileReadyAtFirstCallback);
     pdfrender::ClosePDF(h);
 }
 

@@ -9,15 +9,9 @@ namespace {
 constexpr qint32 kDefaultBackColor = qint32(0x8000000F);  // button face
 constexpr short kDefaultBorderStyle = 1;
 
-// Twip counts are 16-bit; a size beyond that (a control wider than 32767 twips) is computed in
-// 32 bits so the picture still shows instead of the redraw failing.
-int roundTwips(double value) {
-    try {
-        return win::roundToInt16(value);
-    } catch (const win::RuntimeError&) {
-        return win::roundToInt32(value);
-    }
-}
+// Twip counts are rounded into 32 bits, not 16, so a control wider than 32767 twips still
+// shows its picture instead of the redraw failing; past 32 bits it is an overflow error.
+int roundTwips(double value) { return win::roundToInt32(value); }
 
 }  // namespace
 

@@ -36,7 +36,6 @@ UniTextBox::UniTextBox(QWidget* parent) : QWidget(parent) {
 
 UniTextBox::~UniTextBox() {
     // UserControl_Terminate
-    textBuffer_.clear();
     hFont_.reset();
     destroyEdit();
 }
@@ -44,7 +43,6 @@ UniTextBox::~UniTextBox() {
 void UniTextBox::destroyEdit() {
     if (hWndEdit_) delete hWndEdit_.data();
     hWndEdit_ = nullptr;
-    editDpiY_ = 0;
 }
 
 void UniTextBox::doSetFocus() {
@@ -59,7 +57,6 @@ qint32 UniTextBox::ScaleHeight() const { return height(); }
 
 void UniTextBox::setBackColor(qint32 NewColor) {
     BackColor_ = NewColor;
-    ctlBackColor_ = NewColor;
     emit PropertyChanged(QStringLiteral("BackColor"));
     update();
     if (hWndEdit_) hWndEdit_->update();
@@ -67,7 +64,6 @@ void UniTextBox::setBackColor(qint32 NewColor) {
 
 void UniTextBox::setForeColor(qint32 NewColor) {
     ForeColor_ = NewColor;
-    ctlForeColor_ = NewColor;
     emit PropertyChanged(QStringLiteral("ForeColor"));
     if (hWndEdit_) hWndEdit_->update();
 }
@@ -96,19 +92,16 @@ void UniTextBox::setFontSize(qint32 inVal) {
 }
 
 void UniTextBox::setFontBold(bool inVal) {
-    FontBold_ = inVal;
     font_.Bold = inVal;
     UpdateEditFont();
 }
 
 void UniTextBox::setFontItalic(bool inVal) {
-    FontItalic_ = inVal;
     font_.Italic = inVal;
     UpdateEditFont();
 }
 
 void UniTextBox::setFontUnderLine(bool inVal) {
-    FontUnderLine_ = inVal;
     font_.Underline = inVal;
     UpdateEditFont();
 }
@@ -123,18 +116,7 @@ void UniTextBox::setScrollBars(qint32 inVal) {
     CreateEditWindow();
 }
 
-QString UniTextBox::Text() const {
-    if (!hWndEdit_) return storedText_;
-    const int length = hWndEdit_->textLength();
-    if (length == 0) return QString();
-    // Fetch into the object's buffer, text and terminating NUL, and take what was fetched.
-    const QString fetched = hWndEdit_->text();
-    textBuffer_.resize((length + 1) * 2);
-    std::fill(textBuffer_.begin(), textBuffer_.end(), '\0');
-    const int copied = std::min(length, int(fetched.size()));
-    std::copy_n(reinterpret_cast<const char*>(fetched.utf16()), copied * 2, textBuffer_.data());
-    return QString::fromUtf16(reinterpret_cast<const char16_t*>(textBuffer_.constData()), copied);
-}
+QString UniTextBox::Text() const { return hWndEdit_ ? hWndEdit_->text() : storedText_; }
 
 void UniTextBox::setText(const QString& inVal) {
     if (hWndEdit_) {
@@ -216,16 +198,14 @@ void UniTextBox::resizeEvent(QResizeEvent* event) {
 
 void UniTextBox::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    p.fillRect(rect(), oleColorToQColor(quint32(ctlBackColor_)));
+    p.fillRect(rect(), oleColorToQColor(quint32(BackColor_)));
 }
 
 void UniTextBox::UserControl_Resize() {
-    rcRight_ = ScaleWidth();
-    rcBottom_ = ScaleHeight();
     if (hWndEdit_) {
         hWndEdit_->setGeometry(BorderStyle_, BorderStyle_,
-                               std::max(0, rcRight_ - 2 * BorderStyle_),
-                               std::max(0, rcBottom_ - 2 * BorderStyle_));
+                               std::max(0, ScaleWidth() - 2 * BorderStyle_),
+                               std::max(0, ScaleHeight() - 2 * BorderStyle_));
         hWndEdit_->update();
     }
 }
@@ -260,7 +240,6 @@ void UniTextBox::CreateEditWindow() {
     edit->setGeometry(BorderStyle_, BorderStyle_, std::max(0, ScaleWidth() - 2 * BorderStyle_),
                       std::max(0, ScaleHeight() - 2 * BorderStyle_));
     hWndEdit_ = edit;
-    editDpiY_ = edit->logicalDpiY();
     ApplyBorderStyle(edit, BorderStyle_);
     UpdateEditFont();
 }
@@ -297,7 +276,7 @@ void UniTextBox::SetWindowStyleBits(EditWindow* hWnd, StyleWord which, quint32 s
 
 void UniTextBox::UpdateEditFont() {
     // Without an Edit there is no device context: its resolution reads 0.
-    const LogFont lf = logicalFont(hWndEdit_ ? editDpiY_ : 0);
+    const LogFont lf = logicalFont(hWndEdit_ ? hWndEdit_->logicalDpiY() : 0);
     hFont_.reset();
     hFont_ = std::make_unique<QFont>(createFontIndirect(lf));
     update();
@@ -316,13 +295,12 @@ void UniTextBox::UserControl_ReadProperties(const PropertyBag& PropBag) {
         font_.Name = face;
         if (PropBag.contains(QStringLiteral("Font"))) Font_ = face;
     }
-    ctlBackColor_ =
+    BackColor_ =
         qint32(PropBag.ReadProperty(QStringLiteral("BackColor"), ambientBackColor(parentWidget()))
                    .toLongLong());
     ForeColor_ =
         qint32(PropBag.ReadProperty(QStringLiteral("ForeColor"), ambientForeColor(parentWidget()))
                    .toLongLong());
-    ctlForeColor_ = ForeColor_;
     BorderStyle_ = PropBag.ReadProperty(QStringLiteral("BorderStyle"), 1).toInt();
     ScrollBars_ = PropBag.ReadProperty(QStringLiteral("ScrollBars"), 0).toInt();
     MultiLine_ = PropBag.ReadProperty(QStringLiteral("MultiLine"), false).toBool();
@@ -333,7 +311,7 @@ void UniTextBox::UserControl_ReadProperties(const PropertyBag& PropBag) {
 void UniTextBox::UserControl_WriteProperties(PropertyBag& PropBag) const {
     PropBag.WriteProperty(QStringLiteral("ScaleMode"), ScaleMode_);
     PropBag.WriteProperty(QStringLiteral("BorderStyle"), BorderStyle_);
-    PropBag.WriteProperty(QStringLiteral("BackColor"), ctlBackColor_);
+    PropBag.WriteProperty(QStringLiteral("BackColor"), BackColor_);
     PropBag.WriteProperty(QStringLiteral("ForeColor"), ForeColor_);
     PropBag.WriteProperty(QStringLiteral("MultiLine"), MultiLine_);
     PropBag.WriteProperty(QStringLiteral("ScrollBars"), ScrollBars_);

@@ -2,7 +2,6 @@
 // A text box control that keeps and shows UTF-16 text in a native Edit window filling the
 // control, with colour, border, font, line and scroll-bar settings passed through to it. It
 // also draws clipped Unicode text on any paint device and hands its font to a picture box.
-#include <QByteArray>
 #include <QFont>
 #include <QPointer>
 #include <QString>
@@ -34,7 +33,7 @@ public:
     qint32 ScaleWidth() const;
     qint32 ScaleHeight() const;
 
-    qint32 BackColor() const { return ctlBackColor_; }
+    qint32 BackColor() const { return BackColor_; }
     void setBackColor(qint32 NewColor);
     qint32 ForeColor() const { return ForeColor_; }
     void setForeColor(qint32 NewColor);
@@ -51,11 +50,11 @@ public:
     // Whole points, kept from 7 to 64 once written (0 before).
     qint32 FontSize() const { return FontSize_; }
     void setFontSize(qint32 inVal);
-    bool FontBold() const { return FontBold_; }
+    bool FontBold() const { return font_.Bold; }
     void setFontBold(bool inVal);
-    bool FontItalic() const { return FontItalic_; }
+    bool FontItalic() const { return font_.Italic; }
     void setFontItalic(bool inVal);
-    bool FontUnderLine() const { return FontUnderLine_; }
+    bool FontUnderLine() const { return font_.Underline; }
     void setFontUnderLine(bool inVal);
 
     // Writing either makes the Edit anew from the stored text.
@@ -117,28 +116,21 @@ private:
     void UpdateEditFont();
     void destroyEdit();
 
-    // Client rectangle: left and top stay 0.
-    qint32 rcLeft_ = 0, rcTop_ = 0, rcRight_ = 0, rcBottom_ = 0;
     qint32 BorderStyle_ = 1;
-    qint32 BackColor_ = 0;
+    // The control's own colours: what is reported, painted and saved.
+    qint32 BackColor_ = qint32(0x8000000F);
     qint32 ForeColor_ = 0;
-    qint32 ScaleMode_ = 0;
+    qint32 ScaleMode_ = 0;  // the container's, as found when the properties were read
+    // The control's font; bold, italic and underline are read from it. Face name, character
+    // set and size are kept apart as last written: until written they read "", 134 and 0,
+    // while the font itself has the design face, character set 0 and 8.25 points.
+    forms::StdFont font_;
     QString Font_;
     qint32 FontCharSet_ = 134;
-    qint32 FontSize_ = 0;  // 0 until written; saved as 7
-    bool FontBold_ = false;
-    bool FontItalic_ = false;
-    bool FontUnderLine_ = false;
+    qint32 FontSize_ = 0;  // saved as 7 until written
     bool MultiLine_ = false;
     qint32 ScrollBars_ = 0;
     QString storedText_;
-    mutable QByteArray textBuffer_;
     QPointer<forms::EditWindow> hWndEdit_;
-    int editDpiY_ = 96;  // vertical resolution of the Edit's device context
-    std::unique_ptr<QFont> hFont_;
-
-    // The control's own font and colours.
-    forms::StdFont font_;
-    qint32 ctlBackColor_ = qint32(0x8000000F);
-    qint32 ctlForeColor_ = qint32(0x80000012);
+    std::unique_ptr<QFont> hFont_;  // the font made for the Edit
 };

@@ -14,7 +14,7 @@ int toPixels(double twips, double twipsPerPixel) { return qRound(twips / twipsPe
 TwipsControl::TwipsControl(QString name, QWidget* widget, int properties, const QRectF& twips)
     : name_(std::move(name)), widget_(widget), properties_(widget ? properties : 0),
       twips_(twips) {
-    if (properties_ & kGeometry) place();
+    if (properties_ & kGeometry) place(twips_);
 }
 
 void TwipsControl::need(Property p) const {
@@ -24,49 +24,47 @@ void TwipsControl::need(Property p) const {
     }
 }
 
-void TwipsControl::sync() const {
-    if (!widget_) return;
+QRectF TwipsControl::current() const {
+    QRectF now = twips_;
+    if (!widget_) return now;
     const double tx = forms::App::twipsPerPixelX();
     const double ty = forms::App::twipsPerPixelY();
-    const QRect now = widget_->geometry();
-    if (now.x() != placed_.x()) twips_.moveLeft(now.x() * tx);
-    if (now.y() != placed_.y()) twips_.moveTop(now.y() * ty);
-    if (now.width() != placed_.width()) twips_.setWidth(now.width() * tx);
-    if (now.height() != placed_.height()) twips_.setHeight(now.height() * ty);
+    const QRect pixels = widget_->geometry();
+    if (pixels.x() != placed_.x()) now.moveLeft(pixels.x() * tx);
+    if (pixels.y() != placed_.y()) now.moveTop(pixels.y() * ty);
+    if (pixels.width() != placed_.width()) now.setWidth(pixels.width() * tx);
+    if (pixels.height() != placed_.height()) now.setHeight(pixels.height() * ty);
+    return now;
 }
 
-void TwipsControl::place() {
+void TwipsControl::place(const QRectF& twips) {
+    twips_ = twips;
     const double tx = forms::App::twipsPerPixelX();
     const double ty = forms::App::twipsPerPixelY();
-    placed_ = QRect(toPixels(twips_.left(), tx), toPixels(twips_.top(), ty),
-                    toPixels(twips_.width(), tx), toPixels(twips_.height(), ty));
-    widget_->setGeometry(placed_);
+    widget_->setGeometry(toPixels(twips_.left(), tx), toPixels(twips_.top(), ty),
+                         toPixels(twips_.width(), tx), toPixels(twips_.height(), ty));
     // A top-level window may refuse a size (minimums); keep what it really took.
     placed_ = widget_->geometry();
 }
 
 double TwipsControl::left() const {
     need(kLeft);
-    sync();
-    return twips_.left();
+    return current().left();
 }
 
 double TwipsControl::top() const {
     need(kTop);
-    sync();
-    return twips_.top();
+    return current().top();
 }
 
 double TwipsControl::width() const {
     need(kWidth);
-    sync();
-    return twips_.width();
+    return current().width();
 }
 
 double TwipsControl::height() const {
     need(kHeight);
-    sync();
-    return twips_.height();
+    return current().height();
 }
 
 double TwipsControl::fontSize() const {
@@ -76,30 +74,30 @@ double TwipsControl::fontSize() const {
 
 void TwipsControl::setLeft(double twips) {
     need(kLeft);
-    sync();
-    twips_.moveLeft(twips);
-    place();
+    QRectF r = current();
+    r.moveLeft(twips);
+    place(r);
 }
 
 void TwipsControl::setTop(double twips) {
     need(kTop);
-    sync();
-    twips_.moveTop(twips);
-    place();
+    QRectF r = current();
+    r.moveTop(twips);
+    place(r);
 }
 
 void TwipsControl::setWidth(double twips) {
     need(kWidth);
-    sync();
-    twips_.setWidth(twips);
-    place();
+    QRectF r = current();
+    r.setWidth(twips);
+    place(r);
 }
 
 void TwipsControl::setHeight(double twips) {
     need(kHeight);
-    sync();
-    twips_.setHeight(twips);
-    place();
+    QRectF r = current();
+    r.setHeight(twips);
+    place(r);
 }
 
 void TwipsControl::setFontSize(double points) {

@@ -34,13 +34,14 @@ public:
 
 private:
     void need(Property p) const;
-    // Takes over a pixel figure that the window system changed (a moved window).
-    void sync() const;
-    void place();
+    // The figures as they stand: as set, except where the window system has since moved or
+    // sized the widget (a dragged window); those are read back from its pixels.
+    QRectF current() const;
+    void place(const QRectF& twips);
 
     QString name_;
     QPointer<QWidget> widget_;
     int properties_;
-    mutable QRectF twips_;
-    QRect placed_;  // pixels last applied
+    QRectF twips_;  // as last set, fractions kept
+    QRect placed_;  // the pixels the widget took for them
 };

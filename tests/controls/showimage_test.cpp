@@ -57,12 +57,22 @@ TEST(ShowImageFit, KeepsTheAspectRatioAndCentresOnTheFreeAxis) {
 TEST(ShowImageFit, SizesBeyondSixteenBitTwipsStillFit) {
     // 40000 twips is past the 16-bit range: computed in 32 bits instead of failing.
     EXPECT_EQ(ShowImage::fitPicture(400, 300, 40000, 40000), (Rect{0, 5000, 40000, 30000}));
-    EXPECT_EQ(ShowImage::fitPicture(3000, 10, 30000, 30000), (Rect{0, 14950, 30000, 100}));
-    // 30000 / 0.00333 overflows 16 bits: 9000000 twips, centred far up.
-    EXPECT_EQ(ShowImage::fitPicture(3000, 10, 30000, 30000).H, 100);
-    const Rect tall = ShowImage::fitPicture(10, 3000, 30000, 30000);
-    EXPECT_EQ(tall.W, 100);
-    EXPECT_EQ(tall.X, 14950);
+    // A thin picture whose long side and offset pass 16 bits, across and down.
+    EXPECT_EQ(ShowImage::fitPicture(3000, 10, 90000, 90000), (Rect{0, 44850, 90000, 300}));
+    EXPECT_EQ(ShowImage::fitPicture(10, 3000, 90000, 90000), (Rect{44850, 0, 300, 90000}));
+    // At the 16-bit edge: 32767.5 goes to the even 32768, 32766.5 to 32766.
+    EXPECT_EQ(ShowImage::fitPicture(1, 1, 32767, 32767), (Rect{0, 0, 32767, 32767}));
+    EXPECT_EQ(ShowImage::fitPicture(1, 1, 32767.5, 32767.5), (Rect{0, 0, 32768, 32768}));
+    EXPECT_EQ(ShowImage::fitPicture(1, 1, 32766.5, 32766.5), (Rect{0, 0, 32766, 32766}));
+    // At the 32-bit edge: the largest single below 2^31 still fits, 2^31 overflows.
+    EXPECT_EQ(ShowImage::fitPicture(1, 1, 2147483520.0, 2147483520.0),
+              (Rect{0, 0, 2147483520, 2147483520}));
+    try {
+        ShowImage::fitPicture(1, 1, 2147483648.0, 2147483648.0);
+        ADD_FAILURE() << "no overflow";
+    } catch (const win::RuntimeError& e) {
+        EXPECT_EQ(e.number(), win::kErrOverflow);
+    }
 }
 
 TEST(ShowImage, DrawsThePictureFittedAndRedrawsOnResize) {
@@ -122,9 +132,17 @@ TEST(ShowImage, ZeroSizedControlDrawsNothingAndDoesNotFail) {
     window.show();
     c->resize(0, 0);
     EXPECT_NO_THROW(c->setPicture(solid(10, 10, Qt::red)));
-    c->resize(0, 50);
-    c->resize(3000, 50);  // 45000 twips wide: past 16 bits
-    EXPECT_EQ(c->pictureBox()->shownImage().pixelColor(1500, 25), QColor(Qt::red));
+    EXPECT_NO_THROW(c->resize(0, 50));
+}
+
+TEST(ShowImage, DrawsAFittedWidthPastSixteenBitTwips) {
+    Shown s(3000, 50);  // 45000 x 750 twips
+    s.control->setPicture(solid(100, 1, Qt::red));
+    // Fitted by width: 45000 x 450 twips at y = 150, that is 3000 x 30 pixels at y = 10.
+    EXPECT_EQ(s.at(1500, 9), forms::oleColorToQColor(0x8000000F));
+    for (int x : {0, 1500, 2999}) EXPECT_EQ(s.at(x, 10), QColor(Qt::red)) << x;
+    EXPECT_EQ(s.at(2999, 39), QColor(Qt::red));
+    EXPECT_EQ(s.at(1500, 40), forms::oleColorToQColor(0x8000000F));
 }
 
 TEST(ShowImage, LoadsPictureFilesAndKeepsThePreviousOneOnFailure) {

@@ -365,7 +365,9 @@ TEST(SplashWindow, DraggingTheBackgroundMovesTheWindow) {
     const QPoint dropped = f.pos();
     QTest::mouseMove(f.windowHandle(), s.background() + QPoint(5, 5));
     EXPECT_EQ(f.pos(), dropped);
-    // The twip figures follow the window.
+    // The twip figures follow the window, and setting one keeps the others where it was left.
     EXPECT_DOUBLE_EQ(f.form().left(), dropped.x() * 15.0);
+    f.form().setWidth(f.form().width());
+    EXPECT_EQ(f.pos(), dropped);
     EXPECT_EQ(s.endings, 0);
 }

@@ -14,6 +14,9 @@
 #include "forms/MessageBox.h"
 #include "win/Process.h"
 #include "win/ProcessTable.h"
+#include "PrivateProcessTable.h"
+
+LUMIDOC_TESTS_OWN_THEIR_PROCESSES();
 
 using testing_support::ScratchDriveC;
 using testing_support::writeScript;
@@ -93,10 +96,13 @@ TEST(DOSOutputs, FailuresShowTheirMessageAndKeepThePreviousOutputs) {
     Recorder r;
     r.attach(d);
     ASSERT_EQ(d.ExecuteCommand("c:\\hello"), "hello\n");
+    EXPECT_FALSE(d.StartFailed());
 
     EXPECT_EQ(d.ExecuteCommand("c:\\missing-program.exe"), "");
+    EXPECT_TRUE(d.StartFailed());
     d.setCommandLine("");
     EXPECT_EQ(d.ExecuteCommand(""), "");
+    EXPECT_TRUE(d.StartFailed());
 
     // Exhaust the descriptors so the pipe cannot be made.
     struct rlimit old;
@@ -110,6 +116,7 @@ TEST(DOSOutputs, FailuresShowTheirMessageAndKeepThePreviousOutputs) {
     for (int fd : held) close(fd);
     setrlimit(RLIMIT_NOFILE, &old);
     EXPECT_EQ(piped, "");
+    EXPECT_TRUE(d.StartFailed());
 
     ASSERT_EQ(ui.shown.size(), 3);
     EXPECT_EQ(ui.shown[0].prompt, "File or command not found");

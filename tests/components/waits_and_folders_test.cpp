@@ -16,6 +16,9 @@
 #include "win/FileSystem.h"
 #include "win/Process.h"
 #include "win/ProcessTable.h"
+#include "PrivateProcessTable.h"
+
+LUMIDOC_TESTS_OWN_THEIR_PROCESSES();
 
 using testing_support::ScratchDriveC;
 using testing_support::writeFile;

@@ -16,6 +16,9 @@
 #include "forms/MessageBox.h"
 #include "forms/Shell.h"
 #include "frmPrinting.h"
+#include "PrivateProcessTable.h"
+
+LUMIDOC_TESTS_OWN_THEIR_PROCESSES();
 
 struct ConversionFixture : ::testing::Test {
     testing_support::ScratchDriveC driveC;

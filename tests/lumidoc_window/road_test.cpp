@@ -14,6 +14,9 @@
 
 #if __has_include("frmOCR.h")
 #include "frmOCR.h"
+#include "PrivateProcessTable.h"
+
+LUMIDOC_TESTS_OWN_THEIR_PROCESSES();
 
 using form_test::Scene;
 using form_test::WhenModal;

@@ -18,6 +18,9 @@
 #include "TestSupport.h"
 #include "frmOCR.h"
 #include "win/WinPath.h"
+#include "PrivateProcessTable.h"
+
+LUMIDOC_TESTS_OWN_THEIR_PROCESSES();
 
 namespace recognition_test {
 

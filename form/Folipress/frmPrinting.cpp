@@ -181,11 +181,14 @@ frmPrinting::frmPrinting(QWidget* parent) : QMainWindow(parent) {
         l->setSelectionMode(QAbstractItemView::SingleSelection);
         l->setUniformItemSizes(true);
     }
-    connect(List1, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (row >= 0) List1_Click();
+    // A list's click event follows its selection (the user's click, the arrow keys, or the
+    // program setting the selected entry), not its current row: taking the focus makes the
+    // first row current without selecting it.
+    connect(List1, &QListWidget::itemSelectionChanged, this, [this] {
+        if (listIndex(List1) >= 0) List1_Click();
     });
-    connect(List2, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (row >= 0) List2_Click();
+    connect(List2, &QListWidget::itemSelectionChanged, this, [this] {
+        if (listIndex(List2) >= 0) List2_Click();
     });
     List2->setAcceptDrops(true);
     List2->viewport()->setAcceptDrops(true);
@@ -432,7 +435,6 @@ void frmPrinting::closeEvent(QCloseEvent* event) {
 bool frmPrinting::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     if (watched == imgAdd) {
-        auto* me = static_cast<QMouseEvent*>(event);
         // Mouse events stop here: passed on, they would reach picDoor and clear the picture.
         if (type == QEvent::MouseMove) {
             imgAdd->setPixmap(imgAddData->pixmap());
@@ -440,10 +442,12 @@ bool frmPrinting::eventFilter(QObject* watched, QEvent* event) {
         } else if (type == QEvent::MouseButtonPress) {
             imgAdd->setPixmap(QPixmap());
             return true;
-        } else if (type == QEvent::MouseButtonRelease && me->button() == Qt::LeftButton &&
-                   imgAdd->rect().contains(me->position().toPoint())) {
-            imgAdd_Click();
-            return true;
+        } else if (type == QEvent::MouseButtonRelease) {
+            const auto* me = static_cast<QMouseEvent*>(event);
+            if (me->button() == Qt::LeftButton && imgAdd->rect().contains(me->position().toPoint())) {
+                imgAdd_Click();
+                return true;
+            }
         }
         return false;
     }

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <new>
-#include <set>
+#include <type_traits>
 
 #include "BitHelpers.h"
 
@@ -169,6 +169,34 @@ void MkvParser::ReadString(char* buffer, int capacity, uint64_t n) {
 
 void MkvParser::SkipTo(uint64_t position) { reader_->Seek(position); }
 
+// ---- The child walk ----------------------------------------------------------------------
+
+template <typename OnChild>
+MkvParser::WalkEnd MkvParser::WalkChildren(uint64_t start, uint64_t end, OnChild&& onChild) {
+    reader_->Seek(start);
+    while (reader_->Tell() < end) {
+        Element child;
+        child.position = reader_->Tell();
+        child.id = ReadElementId();
+        if (child.id == -1 || !ReadElementSize(&child.size)) return WalkEnd::kUnreadableChild;
+        child.dataStart = reader_->Tell();
+        if constexpr (std::is_void_v<std::invoke_result_t<OnChild&, const Element&>>) {
+            onChild(child);
+        } else if (onChild(child) == Next::kStop) {
+            return WalkEnd::kStopped;
+        }
+        SkipTo(child.End());
+    }
+    return WalkEnd::kEnd;
+}
+
+int64_t MkvParser::ReadHeaderAt(uint64_t position, int64_t wanted, uint64_t* size) {
+    reader_->Seek(position);
+    const int64_t id = ReadElementId();
+    if (id != wanted) return id;
+    return ReadElementSize(size) ? id : -1;
+}
+
 // ---- Header and Segment ------------------------------------------------------------------
 
 MkvParser::HeaderResult MkvParser::CheckEbmlHeader(uint64_t* firstSize) {
@@ -181,36 +209,34 @@ MkvParser::HeaderResult MkvParser::CheckEbmlHeader(uint64_t* firstSize) {
     if (id != kIdEbml) return HeaderResult::kRejected;
 
     const uint64_t end = reader_->Tell() + size;
-    while (reader_->Tell() < end) {
-        const int64_t child = ReadElementId();
-        uint64_t childSize = 0;
-        if (child == -1 || !ReadElementSize(&childSize)) return HeaderResult::kRejected;
-        const uint64_t childEnd = reader_->Tell() + childSize;
-        switch (child) {
+    const WalkEnd walk = WalkChildren(reader_->Tell(), end, [&](const Element& child) {
+        uint32_t limit = 0;
+        switch (child.id) {
             case kIdDocType: {
                 char docType[32];
-                ReadString(docType, sizeof docType, childSize);
-                if (std::strcmp(docType, "matroska") != 0) return HeaderResult::kRejected;
-                break;
+                ReadString(docType, sizeof docType, child.size);
+                return std::strcmp(docType, "matroska") == 0 ? Next::kChild : Next::kStop;
             }
             case kIdDocTypeReadVersion:
-                if (static_cast<uint32_t>(ReadUInt(childSize)) > 2) return HeaderResult::kRejected;
+                limit = 2;
                 break;
             case kIdEbmlMaxIdLength:
-                if (static_cast<uint32_t>(ReadUInt(childSize)) > 4) return HeaderResult::kRejected;
+                limit = 4;
                 break;
             case kIdEbmlMaxSizeLength:
                 // Sizes of up to 8 bytes are read, and the muxers write 8 here.
-                if (static_cast<uint32_t>(ReadUInt(childSize)) > 8) return HeaderResult::kRejected;
+                limit = 8;
                 break;
             case kIdEbmlReadVersion:
-                if (static_cast<uint32_t>(ReadUInt(childSize)) > 1) return HeaderResult::kRejected;
+                limit = 1;
                 break;
             default:
-                break;  // EBMLVersion, DocTypeVersion and the rest carry nothing we use
+                // EBMLVersion, DocTypeVersion and the rest carry nothing we use.
+                return Next::kChild;
         }
-        SkipTo(childEnd);
-    }
+        return static_cast<uint32_t>(ReadUInt(child.size)) > limit ? Next::kStop : Next::kChild;
+    });
+    if (walk != WalkEnd::kEnd) return HeaderResult::kRejected;
     SkipTo(end);
     return HeaderResult::kEbmlHeader;
 }
@@ -222,12 +248,12 @@ bool MkvParser::FindSegment() {
 
     uint64_t size = firstSize;
     if (header == HeaderResult::kEbmlHeader) {
-        for (;;) {
-            const int64_t id = ReadElementId();
-            if (id == -1 || !ReadElementSize(&size)) return false;
-            if (id == kIdSegment) break;
-            SkipTo(reader_->Tell() + size);
-        }
+        // The top level has no end of its own: the file's end shows as an unreadable id.
+        const WalkEnd walk = WalkChildren(reader_->Tell(), UINT64_MAX, [&](const Element& child) {
+            size = child.size;
+            return child.id == kIdSegment ? Next::kStop : Next::kChild;
+        });
+        if (walk != WalkEnd::kStopped) return false;
     }
     // A file that starts with its Segment (no EBML header) is read the same way.
     segmentStart = reader_->Tell();
@@ -243,93 +269,69 @@ bool MkvParser::AllLevelOnePositionsKnown() const {
 }
 
 void MkvParser::ScanSegment(uint64_t start, uint64_t size) {
-    reader_->Seek(start);
-    const uint64_t end = start + size;
     std::set<uint64_t> seekHeadsRead;  // guards chains that come back
-    while (reader_->Tell() < end) {
-        const uint64_t position = reader_->Tell();
-        const int64_t id = ReadElementId();
-        uint64_t elementSize = 0;
-        if (id == -1 || !ReadElementSize(&elementSize)) return;
-        const uint64_t dataStart = reader_->Tell();
-        const uint64_t elementEnd = dataStart + elementSize;
-        switch (id) {
+    WalkChildren(start, start + size, [&](const Element& child) {
+        switch (child.id) {
             case kIdInfo:
-                infoPos = position;
-                break;
+                infoPos = child.position;
+                return Next::kChild;
             case kIdTracks:
-                tracksPos = position;
-                break;
+                tracksPos = child.position;
+                return Next::kChild;
             case kIdCues:
-                cuesPos = position;
-                break;
+                cuesPos = child.position;
+                return Next::kChild;
             case kIdTags:
-                tagsPos = position;
-                break;
-            case kIdSeekHead: {
-                const uint64_t resume = elementEnd;
-                seekHeadsRead.insert(position);
-                nextSeekHeadPos = 0;
-                ParseSeekHead(dataStart, elementSize);
-                int followed = 0;
-                while (nextSeekHeadPos != 0) {
-                    const uint64_t next = nextSeekHeadPos;
-                    if (seekHeadsRead.count(next) != 0 || ++followed > kMaxSeekHeadChain) break;
-                    seekHeadsRead.insert(next);
-                    reader_->Seek(next);
-                    const int64_t nextId = ReadElementId();
-                    if (nextId == -1) break;
-                    if (nextId != kIdSeekHead) return;  // the chain points elsewhere
-                    uint64_t nextSize = 0;
-                    if (!ReadElementSize(&nextSize)) break;
-                    nextSeekHeadPos = 0;
-                    ParseSeekHead(reader_->Tell(), nextSize);
-                }
-                nextSeekHeadPos = 0;
-                if (AllLevelOnePositionsKnown()) return;
-                reader_->Seek(resume);
-                continue;
-            }
+                tagsPos = child.position;
+                return Next::kChild;
+            case kIdSeekHead:
+                if (!ReadSeekHeadChain(child, seekHeadsRead)) return Next::kStop;
+                // Otherwise the walk resumes right after this SeekHead.
+                return AllLevelOnePositionsKnown() ? Next::kStop : Next::kChild;
             default:
-                if (AllLevelOnePositionsKnown()) return;
-                break;
+                return AllLevelOnePositionsKnown() ? Next::kStop : Next::kChild;
         }
-        SkipTo(elementEnd);
+    });
+}
+
+bool MkvParser::ReadSeekHeadChain(const Element& first, std::set<uint64_t>& seekHeadsRead) {
+    seekHeadsRead.insert(first.position);
+    nextSeekHeadPos = 0;
+    ParseSeekHead(first.dataStart, first.size);
+    int followed = 0;
+    while (nextSeekHeadPos != 0) {
+        const uint64_t next = nextSeekHeadPos;
+        if (seekHeadsRead.count(next) != 0 || ++followed > kMaxSeekHeadChain) break;
+        seekHeadsRead.insert(next);
+        uint64_t nextSize = 0;
+        const int64_t nextId = ReadHeaderAt(next, kIdSeekHead, &nextSize);
+        if (nextId == -1) break;
+        if (nextId != kIdSeekHead) return false;  // the chain points elsewhere
+        nextSeekHeadPos = 0;
+        ParseSeekHead(reader_->Tell(), nextSize);
     }
+    nextSeekHeadPos = 0;
+    return true;
 }
 
 void MkvParser::ParseSeekHead(uint64_t position, uint64_t size) {
-    reader_->Seek(position);
-    const uint64_t end = position + size;
-    while (reader_->Tell() < end) {
-        const int64_t id = ReadElementId();
-        uint64_t childSize = 0;
-        if (id == -1 || !ReadElementSize(&childSize)) return;
-        const uint64_t dataStart = reader_->Tell();
-        if (id == kIdSeek) ParseSeek(dataStart, childSize);
-        SkipTo(dataStart + childSize);
-    }
+    WalkChildren(position, position + size, [&](const Element& child) {
+        if (child.id == kIdSeek) ParseSeek(child.dataStart, child.size);
+    });
 }
 
 void MkvParser::ParseSeek(uint64_t position, uint64_t size) {
-    reader_->Seek(position);
-    const uint64_t end = position + size;
     uint32_t seekId = 0;
     uint64_t seekPosition = 0;
     bool havePosition = false;
-    while (reader_->Tell() < end) {
-        const int64_t id = ReadElementId();
-        uint64_t childSize = 0;
-        if (id == -1 || !ReadElementSize(&childSize)) break;
-        const uint64_t dataStart = reader_->Tell();
-        if (id == kIdSeekId) {
-            seekId = static_cast<uint32_t>(ReadUInt(childSize));
-        } else if (id == kIdSeekPosition) {
-            seekPosition = ReadUInt(childSize);
+    WalkChildren(position, position + size, [&](const Element& child) {
+        if (child.id == kIdSeekId) {
+            seekId = static_cast<uint32_t>(ReadUInt(child.size));
+        } else if (child.id == kIdSeekPosition) {
+            seekPosition = ReadUInt(child.size);
             havePosition = true;
         }
-        SkipTo(dataStart + childSize);
-    }
+    });
     // An entry without a position (or one beyond any file) points nowhere.
     if (!havePosition || seekPosition >= (uint64_t(1) << 62)) return;
     const uint64_t target = segmentStart + seekPosition;
@@ -360,26 +362,19 @@ void MkvParser::ParseSeek(uint64_t position, uint64_t size) {
 // ---- Segment Info ------------------------------------------------------------------------
 
 void MkvParser::ParseInfo(uint64_t position) {
-    reader_->Seek(position);
-    const int64_t id = ReadElementId();
     uint64_t size = 0;
     // A position that does not hold Info (a stale index entry) gives no duration.
-    if (id != kIdInfo || !ReadElementSize(&size)) return;
+    if (ReadHeaderAt(position, kIdInfo, &size) != kIdInfo) return;
     durationSeconds = 0;
     double scale = 1000000.0;
-    const uint64_t end = reader_->Tell() + size;
-    while (reader_->Tell() < end) {
-        const int64_t child = ReadElementId();
-        uint64_t childSize = 0;
-        if (child == -1 || !ReadElementSize(&childSize)) return;
-        const uint64_t dataStart = reader_->Tell();
-        if (child == kIdTimecodeScale) {
-            scale = static_cast<uint32_t>(ReadUInt(childSize));
-        } else if (child == kIdDuration) {
-            durationSeconds = ToFloat(scale * ReadFloat(childSize) * 1e-9);
+    const uint64_t start = reader_->Tell();
+    WalkChildren(start, start + size, [&](const Element& child) {
+        if (child.id == kIdTimecodeScale) {
+            scale = static_cast<uint32_t>(ReadUInt(child.size));
+        } else if (child.id == kIdDuration) {
+            durationSeconds = ToFloat(scale * ReadFloat(child.size) * 1e-9);
         }
-        SkipTo(dataStart + childSize);
-    }
+    });
 }
 
 // ---- Tracks ------------------------------------------------------------------------------
@@ -389,72 +384,59 @@ void MkvParser::GetTracks() {
 }
 
 void MkvParser::ParseTracks(uint64_t position) {
-    reader_->Seek(position);
-    const int64_t id = ReadElementId();
     uint64_t size = 0;
-    if (id != kIdTracks || !ReadElementSize(&size)) return;
-    const uint64_t end = reader_->Tell() + size;
-    while (reader_->Tell() < end) {
-        const int64_t child = ReadElementId();
-        uint64_t childSize = 0;
-        if (child == -1 || !ReadElementSize(&childSize)) return;
-        const uint64_t dataStart = reader_->Tell();
-        if (child == kIdTrackEntry) ParseTrackEntry(dataStart, childSize);
-        SkipTo(dataStart + childSize);
-    }
+    if (ReadHeaderAt(position, kIdTracks, &size) != kIdTracks) return;
+    const uint64_t start = reader_->Tell();
+    WalkChildren(start, start + size, [&](const Element& child) {
+        if (child.id == kIdTrackEntry) ParseTrackEntry(child.dataStart, child.size);
+    });
 }
 
 void MkvParser::ParseTrackEntry(uint64_t position, uint64_t size) {
     StreamDescription d;
-    reader_->Seek(position);
-    const uint64_t end = position + size;
-    while (reader_->Tell() < end) {
-        const int64_t id = ReadElementId();
-        uint64_t childSize = 0;
-        if (id == -1 || !ReadElementSize(&childSize)) break;
-        const uint64_t dataStart = reader_->Tell();
-        switch (id) {
+    WalkChildren(position, position + size, [&](const Element& child) {
+        const uint64_t n = child.size;
+        switch (child.id) {
             case kIdTrackNumber:
-                d.trackNumber = static_cast<uint8_t>(ReadUInt(childSize));
+                d.trackNumber = static_cast<uint8_t>(ReadUInt(n));
                 break;
             case kIdTrackType:
-                d.trackType = static_cast<uint8_t>(ReadUInt(childSize));
+                d.trackType = static_cast<uint8_t>(ReadUInt(n));
                 break;
             case kIdTrackUid:
-                d.trackUid = ReadUInt(childSize);
+                d.trackUid = ReadUInt(n);
                 break;
             case kIdDefaultDuration:
-                d.defaultDuration = ReadUInt(childSize);
+                d.defaultDuration = ReadUInt(n);
                 break;
             case kIdTrackTimecodeScale:
-                d.trackTimecodeScale = ToFloat(ReadFloat(childSize));
+                d.trackTimecodeScale = ToFloat(ReadFloat(n));
                 break;
             case kIdCodecId:
             case kIdCodecName:  // the later of the two wins
-                ReadString(d.codecId, sizeof d.codecId, childSize);
+                ReadString(d.codecId, sizeof d.codecId, n);
                 break;
             case kIdCodecPrivate:
                 // A bitmap-information header: its compression FOURCC names the codec.
-                if (std::strcmp(d.codecId, kBitmapCodecId) == 0 && childSize >= 20) {
-                    SkipTo(dataStart + kBitmapCompressionOffset);
+                if (std::strcmp(d.codecId, kBitmapCodecId) == 0 && n >= 20) {
+                    SkipTo(child.dataStart + kBitmapCompressionOffset);
                     ReadString(d.codecId, 5, 4);
                     std::memset(d.codecId + 5, 0, sizeof d.codecId - 5);
                 }
                 break;
             case kIdLanguage:
-                ReadString(d.language, sizeof d.language, childSize);
+                ReadString(d.language, sizeof d.language, n);
                 break;
             case kIdVideo:
-                ParseVideo(dataStart, childSize, d);
+                ParseVideo(child.dataStart, n, d);
                 break;
             case kIdAudio:
-                ParseAudio(dataStart, childSize, d);
+                ParseAudio(child.dataStart, n, d);
                 break;
             default:
                 break;  // flags, caches, URLs and the rest are not used
         }
-        SkipTo(dataStart + childSize);
-    }
+    });
     if ((d.trackType == kTrackTypeVideo || d.trackType == kTrackTypeAudio) &&
         tracks.size() < static_cast<size_t>(kMaxTracks)) {
         tracks.push_back(d);
@@ -466,62 +448,57 @@ void MkvParser::ParseVideo(uint64_t position, uint64_t size, StreamDescription& 
     v.displayUnit = 0;
     bool displayWidthSeen = false;
     bool displayHeightSeen = false;
-    reader_->Seek(position);
-    const uint64_t end = position + size;
-    while (reader_->Tell() < end) {
-        const int64_t id = ReadElementId();
-        uint64_t childSize = 0;
-        if (id == -1 || !ReadElementSize(&childSize)) return;
-        const uint64_t dataStart = reader_->Tell();
-        switch (id) {
+    WalkChildren(position, position + size, [&](const Element& child) {
+        const uint64_t n = child.size;
+        switch (child.id) {
             case kIdStereoMode:
-                v.stereoMode = static_cast<uint8_t>(ReadUInt(childSize));
+                v.stereoMode = static_cast<uint8_t>(ReadUInt(n));
                 break;
             case kIdDisplayUnit:
-                v.displayUnit = static_cast<uint8_t>(ReadUInt(childSize));
+                v.displayUnit = static_cast<uint8_t>(ReadUInt(n));
                 break;
             case kIdAspectRatioType:
-                v.aspectRatioType = static_cast<uint8_t>(ReadUInt(childSize));
+                v.aspectRatioType = static_cast<uint8_t>(ReadUInt(n));
                 break;
             case kIdPixelWidth:
-                v.pixelWidth = static_cast<uint32_t>(ReadUInt(childSize));
+                v.pixelWidth = static_cast<uint32_t>(ReadUInt(n));
                 if (!displayWidthSeen) v.displayWidth = v.pixelWidth;
                 break;
             case kIdPixelHeight:
-                v.pixelHeight = static_cast<uint32_t>(ReadUInt(childSize));
+                v.pixelHeight = static_cast<uint32_t>(ReadUInt(n));
                 if (!displayHeightSeen) v.displayHeight = v.pixelHeight;
                 break;
             case kIdDisplayWidth:
-                v.displayWidth = static_cast<uint32_t>(ReadUInt(childSize));
+                v.displayWidth = static_cast<uint32_t>(ReadUInt(n));
                 displayWidthSeen = true;
                 break;
             case kIdDisplayHeight:
-                v.displayHeight = static_cast<uint32_t>(ReadUInt(childSize));
+                v.displayHeight = static_cast<uint32_t>(ReadUInt(n));
                 displayHeightSeen = true;
                 break;
             case kIdPixelCropLeft:
-                v.pixelCropLeft = static_cast<uint32_t>(ReadUInt(childSize));
+                v.pixelCropLeft = static_cast<uint32_t>(ReadUInt(n));
                 break;
             case kIdPixelCropTop:
-                v.pixelCropTop = static_cast<uint32_t>(ReadUInt(childSize));
+                v.pixelCropTop = static_cast<uint32_t>(ReadUInt(n));
                 break;
             case kIdPixelCropRight:
-                v.pixelCropRight = static_cast<uint32_t>(ReadUInt(childSize));
+                v.pixelCropRight = static_cast<uint32_t>(ReadUInt(n));
                 break;
             case kIdPixelCropBottom:
-                v.pixelCropBottom = static_cast<uint32_t>(ReadUInt(childSize));
+                v.pixelCropBottom = static_cast<uint32_t>(ReadUInt(n));
                 break;
             case kIdColourSpace: {
                 uint8_t bytes[4] = {};
-                reader_->Read(bytes, 4, static_cast<int>(childSize < 4 ? childSize : 4), true);
+                reader_->Read(bytes, 4, static_cast<int>(n < 4 ? n : 4), true);
                 std::memcpy(v.colourSpace, bytes, sizeof bytes);
                 break;
             }
             case kIdGammaValue:
-                v.gammaValue = ToFloat(ReadFloat(childSize));
+                v.gammaValue = ToFloat(ReadFloat(n));
                 break;
             case kIdFlagInterlaced:
-                if (ReadUInt(childSize) != 0) {
+                if (ReadUInt(n) != 0) {
                     v.interlaced |= 1u;
                 } else {
                     v.interlaced &= ~1u;
@@ -530,37 +507,29 @@ void MkvParser::ParseVideo(uint64_t position, uint64_t size, StreamDescription& 
             default:
                 break;
         }
-        SkipTo(dataStart + childSize);
-    }
+    });
 }
 
 void MkvParser::ParseAudio(uint64_t position, uint64_t size, StreamDescription& d) {
     AudioDescription& a = d.audio;
-    reader_->Seek(position);
-    const uint64_t end = position + size;
-    while (reader_->Tell() < end) {
-        const int64_t id = ReadElementId();
-        uint64_t childSize = 0;
-        if (id == -1 || !ReadElementSize(&childSize)) break;
-        const uint64_t dataStart = reader_->Tell();
-        switch (id) {
+    WalkChildren(position, position + size, [&](const Element& child) {
+        switch (child.id) {
             case kIdSamplingFrequency:
-                a.samplingFrequency = ToFloat(ReadFloat(childSize));
+                a.samplingFrequency = ToFloat(ReadFloat(child.size));
                 break;
             case kIdOutputSamplingFrequency:
-                a.outputSamplingFrequency = ToFloat(ReadFloat(childSize));
+                a.outputSamplingFrequency = ToFloat(ReadFloat(child.size));
                 break;
             case kIdChannels:
-                a.channels = static_cast<uint8_t>(ReadUInt(childSize));
+                a.channels = static_cast<uint8_t>(ReadUInt(child.size));
                 break;
             case kIdBitDepth:
-                a.bitDepth = static_cast<uint8_t>(ReadUInt(childSize));
+                a.bitDepth = static_cast<uint8_t>(ReadUInt(child.size));
                 break;
             default:
                 break;
         }
-        SkipTo(dataStart + childSize);
-    }
+    });
     if (a.channels == 0) a.channels = 1;
 }
 

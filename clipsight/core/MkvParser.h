@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <set>
 
 #include "FileReader.h"
 #include "MediaParser.h"
@@ -41,6 +42,28 @@ public:
 private:
     enum class HeaderResult { kRejected, kEbmlHeader, kSegmentFirst };
 
+    // One child element as the walk hands it over.
+    struct Element {
+        int64_t id = -1;
+        uint64_t position = 0;   // of its id
+        uint64_t dataStart = 0;  // just after its size
+        uint64_t size = 0;
+        uint64_t End() const { return dataStart + size; }
+    };
+    // What a child handler tells the walk; a handler that returns nothing always goes on.
+    enum class Next { kChild, kStop };
+    enum class WalkEnd { kEnd, kUnreadableChild, kStopped };
+
+    // Every master element is read through this one walk: from `start`, while the position is
+    // below `end`, read a child's id and size, hand the child to `onChild`, then move to the
+    // child's end whatever the handler read. An unreadable id or size ends the walk; so does a
+    // handler's kStop, leaving the position where the handler left it.
+    template <typename OnChild>
+    WalkEnd WalkChildren(uint64_t start, uint64_t end, OnChild&& onChild);
+    // Seeks to `position` and reads the id there; when it is `wanted`, also its size. Returns
+    // the id read, or -1 when it (or the wanted element's size) cannot be read.
+    int64_t ReadHeaderAt(uint64_t position, int64_t wanted, uint64_t* size);
+
     int64_t ReadElementId();
     bool ReadElementSize(uint64_t* size);
     uint64_t ReadUInt(uint64_t n);
@@ -51,6 +74,9 @@ private:
     HeaderResult CheckEbmlHeader(uint64_t* firstSize);
     bool FindSegment();
     void ScanSegment(uint64_t start, uint64_t size);
+    // Reads `first` and the SeekHeads its entries chain to; false when the chain leads to an
+    // element that is not a SeekHead, which ends the Segment scan.
+    bool ReadSeekHeadChain(const Element& first, std::set<uint64_t>& seekHeadsRead);
     void ParseSeekHead(uint64_t position, uint64_t size);
     void ParseSeek(uint64_t position, uint64_t size);
     void ParseInfo(uint64_t position);

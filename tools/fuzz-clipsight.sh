@@ -1,15 +1,32 @@
 #!/usr/bin/env bash
 # Fuzzes the media component: builds its libFuzzer targets with clang (AddressSanitizer and
 # UndefinedBehaviorSanitizer) in a build folder of their own, replays each target's committed
-# regression corpus, then runs every target for N seconds (default 30), all at once.
-#   tools/fuzz-clipsight.sh [SECONDS]
+# regression corpus, then runs every target for SECONDS (default 30), JOBS targets at a time.
+#   tools/fuzz-clipsight.sh [-j JOBS] [SECONDS]
+#     -j JOBS, --jobs JOBS   jobs for the build and fuzz targets run at once (default: all cores)
+#     CLIPSIGHT_FUZZ_BUILD   the build folder (default build-fuzz)
 # Targets are the fuzz_<name> programs of clipsight/fuzz/; corpora are
 # tests/data/media/corpus/<name>/. A crash leaves its input in <build>/fuzz-artifacts/;
 # once fixed, copy it into the target's corpus folder so the replay keeps checking it.
 # Without clang++ this prints a note and succeeds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-seconds=${1:-30}
+usage() { sed -n '2,/^set -/p' "$0" | sed -e '/^set -/d' -e 's/^# \{0,1\}//' >&2; exit 2; }
+seconds=30
+jobs=$(nproc)
+while [ $# -gt 0 ]; do
+  case $1 in
+    -j | --jobs) [ $# -ge 2 ] || usage; jobs=$2; shift 2 ;;
+    -j*) jobs=${1#-j}; shift ;;
+    --jobs=*) jobs=${1#--jobs=}; shift ;;
+    -h | --help) usage ;;
+    -*) echo "fuzz-clipsight: unknown option $1" >&2; usage ;;
+    *) seconds=$1; shift ;;
+  esac
+done
+for n in "$seconds" "$jobs"; do
+  [[ $n =~ ^[1-9][0-9]*$ ]] || { echo "fuzz-clipsight: '$n' is not a positive number" >&2; usage; }
+done
 build=${CLIPSIGHT_FUZZ_BUILD:-build-fuzz}
 corpus=tests/data/media/corpus
 
@@ -20,7 +37,7 @@ fi
 
 cmake -S . -B "$build" -DLUMIDOC_FUZZ=ON -DLUMIDOC_GUI=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
-cmake --build "$build" --target clipsight_fuzz -j"$(nproc)" >/dev/null
+cmake --build "$build" --target clipsight_fuzz -j"$jobs" >/dev/null
 
 targets=()
 for t in "$build"/clipsight/fuzz/fuzz_*; do
@@ -52,7 +69,7 @@ for t in "${targets[@]}"; do
   fi
 done
 
-# 2. Fuzz every target for the given time, at most one per core at a time.
+# 2. Fuzz every target for the given time, at most JOBS at a time.
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 running=0
@@ -66,7 +83,7 @@ for t in "${targets[@]}"; do
     echo "$rc" >"$work/$name.rc"
   ) &
   running=$((running + 1))
-  if [ "$running" -ge "$(nproc)" ]; then
+  if [ "$running" -ge "$jobs" ]; then
     wait -n || true
     running=$((running - 1))
   fi

@@ -1,17 +1,31 @@
 #!/usr/bin/env bash
 # Media component benchmark, transport stream and MP4 part: parse time and bytes read per
-# TS/MP4 fixture and for three large files made here and deleted afterwards: a 1 GB transport
-# stream of repeated packets (its streams settle at once), the same with its AC-3 stream's
-# packets only at the very end (the PES scan reads the first 16 MiB, then jumps to the last
-# 16 MiB), and a 1 GB MP4 (sparse media data) with its moov at the end. ffprobe's and
-# mediainfo's wall times on the same files are shown as ratios to ours.
-#   bench/clipsight/run-ts-mp4.sh [REPEAT]   (default 5; needs python3; ffprobe/mediainfo optional)
+# TS/MP4 fixture and for three large files made in a temporary folder and deleted afterwards:
+# a 1 GB transport stream of repeated packets (its streams settle at once), the same with its
+# AC-3 stream's packets only at the very end (the PES scan reads the first 16 MiB, then jumps
+# to the last 16 MiB), and a 1 GB MP4 (sparse media data) with its moov at the end. ffprobe and
+# mediainfo run on the same files in turn with ours; their median wall times are shown as
+# ratios to ours.
+#   bench/clipsight/run-ts-mp4.sh [-j JOBS] [--build] [--repeat N] BUILD_DIR
+#     BUILD_DIR   an existing build folder with clipsight_bench built (any configuration)
+#     --repeat N  runs of each tool per file (default 5)
+#     --build     build clipsight_bench there first, with JOBS jobs (default: all cores)
+# Needs python3; ffprobe and mediainfo are optional.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-repeat=${1:-5}
-build=${CLIPSIGHT_BENCH_BUILD:-build-bench}
-cmake -S . -B "$build" -DLUMIDOC_GUI=OFF -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" --target clipsight_bench -j"$(nproc)" >/dev/null
+bench_value_options="--repeat"
+. bench/common.sh
+bench_parse "$@"
+repeat=5
+set -- "${bench_args[@]+"${bench_args[@]}"}"
+while [ $# -gt 0 ]; do
+  case $1 in
+    --repeat) repeat=$2; shift 2 ;;
+    *) echo "run-ts-mp4.sh: unknown option $1" >&2; bench_usage ;;
+  esac
+done
+bench_need clipsight_bench:bench/clipsight/clipsight_bench
+host=$bench_build/bench/clipsight/clipsight_bench
 
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -21,12 +35,12 @@ python3 bench/clipsight/make_large_ts_mp4.py ts "$media/ts-h264-ac3.ts" "$tmp/la
   --late-pid 0x101
 python3 bench/clipsight/make_large_ts_mp4.py mp4 "$media/mp4-h264-aac.mp4" "$tmp/large-moov-at-end.mp4"
 
-python3 bench/clipsight/run.py "$build/bench/clipsight/clipsight_bench" "$repeat" \
+python3 bench/clipsight/run.py "$host" "$repeat" \
   "$media"/ts-*.ts "$media"/m2ts-*.m2ts "$media"/mp4-*.mp4 "$media"/mov-*.mov "$tmp"/large-*
 
 # The transport stream bound: the first 16 MiB, then the last 16 MiB at most (plus a chunk).
 for f in "$tmp"/large-*.ts; do
-  read=$("$build/bench/clipsight/clipsight_bench" --quiet "$f" | grep -Eo 'bytes_read=[0-9]+' | cut -d= -f2)
+  read=$("$host" --quiet "$f" | grep -Eo 'bytes_read=[0-9]+' | cut -d= -f2)
   limit=$(( (32 << 20) + 4 * 38400 ))
   if [ "$read" -le "$limit" ]; then
     echo "$(basename "$f"): read $read bytes, within the 16 MiB + 16 MiB bound"

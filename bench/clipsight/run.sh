@@ -1,15 +1,29 @@
 #!/usr/bin/env bash
 # Media component benchmark: parse time and bytes read per Matroska fixture and for two large
-# (1 GB, sparse) files made here: one with a complete SeekHead, one whose SeekHead lists no
-# Cluster (as ffmpeg writes it), so the scan walks 1 MiB Clusters to the end. ffprobe's and
-# mediainfo's wall times on the same files are shown as ratios to ours.
-#   bench/clipsight/run.sh [REPEAT]      (default 5; needs python3; ffprobe/mediainfo optional)
+# (1 GB, sparse) files made in a temporary folder: one with a complete SeekHead, one whose
+# SeekHead lists no Cluster (as ffmpeg writes it), so the scan walks 1 MiB Clusters to the end.
+# ffprobe and mediainfo run on the same files in turn with ours (ours, ffprobe, mediainfo,
+# ours, ...); their median wall times are shown as ratios to ours. Then runs run-ts-mp4.sh.
+#   bench/clipsight/run.sh [-j JOBS] [--build] [--repeat N] BUILD_DIR
+#     BUILD_DIR   an existing build folder with clipsight_bench built (any configuration)
+#     --repeat N  runs of each tool per file (default 5)
+#     --build     build clipsight_bench there first, with JOBS jobs (default: all cores)
+# Needs python3; ffprobe and mediainfo are optional.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-repeat=${1:-5}
-build=${CLIPSIGHT_BENCH_BUILD:-build-bench}
-cmake -S . -B "$build" -DLUMIDOC_GUI=OFF -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" --target clipsight_bench -j"$(nproc)" >/dev/null
+bench_value_options="--repeat"
+. bench/common.sh
+bench_parse "$@"
+repeat=5
+set -- "${bench_args[@]+"${bench_args[@]}"}"
+while [ $# -gt 0 ]; do
+  case $1 in
+    --repeat) repeat=$2; shift 2 ;;
+    *) echo "run.sh: unknown option $1" >&2; bench_usage ;;
+  esac
+done
+bench_need clipsight_bench:bench/clipsight/clipsight_bench
+host=$bench_build/bench/clipsight/clipsight_bench
 
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -19,13 +33,12 @@ python3 bench/clipsight/make_large_mkv.py "$source" "$tmp/large-complete-seekhea
 python3 bench/clipsight/make_large_mkv.py "$source" "$tmp/large-walked-clusters.mkv" \
   --size-mb 1040 --cluster-mb 1 --no-cluster-entry
 
-python3 bench/clipsight/run.py "$build/bench/clipsight/clipsight_bench" "$repeat" \
-  tests/data/media/mkv-*.mkv "$tmp"/large-*.mkv
+python3 bench/clipsight/run.py "$host" "$repeat" tests/data/media/mkv-*.mkv "$tmp"/large-*.mkv
 
 # The bound: kilobytes with a complete SeekHead, about one buffer per Cluster walked otherwise.
 check() {
   local file=$1 limit=$2 read
-  read=$("$build/bench/clipsight/clipsight_bench" --quiet "$file" | grep -Eo 'bytes_read=[0-9]+' | cut -d= -f2)
+  read=$("$host" --quiet "$file" | grep -Eo 'bytes_read=[0-9]+' | cut -d= -f2)
   if [ "$read" -le "$limit" ]; then
     echo "$(basename "$file"): read $read bytes (bound $limit)"
   else
@@ -37,7 +50,5 @@ check "$tmp/large-complete-seekhead.mkv" $((64 << 10))
 check "$tmp/large-walked-clusters.mkv" $((4 << 20))
 rm -f "$tmp"/large-*.mkv
 
-# The transport stream and MP4 part.
-if [ -x bench/clipsight/run-ts-mp4.sh ]; then
-  bench/clipsight/run-ts-mp4.sh "$repeat"
-fi
+# The transport stream and MP4 part (already built above).
+bench/clipsight/run-ts-mp4.sh -j"$bench_jobs" --repeat "$repeat" "$bench_build"

@@ -1,70 +1,87 @@
 // Viewer control benchmark host.
-//   viewer_bench [PAGES] [SCANNED]
-// Makes a document of PAGES pages (default 500) — text pages, or with SCANNED=1 one grey
-// 150 dpi page image per page as a scanner makes them — opens it in the viewer (800 x 600,
-// offscreen) and prints one "key value" line per measure: open time, first page shown, paging
-// (average and slowest of next-page + repaint), jumping to the last page, zoom steps, fit width
-// in the continuous layout, and peak memory.
-#include <QApplication>
-#include <QElapsedTimer>
-#include <QTemporaryDir>
-
-#include <sys/resource.h>
-
+//   viewer_bench [--pages N] [--scanned]
+// Makes a document of N pages (default 500) — text pages, or with --scanned a scan of its own
+// on every page (a grey 150 dpi page picture stored as JPEG, as a scanner makes them) — opens
+// it in the viewer (800 x 600, offscreen) and prints one "key value" line per measure: open
+// time, first page shown, paging (average and slowest of next-page + repaint), jumping to the
+// last page, zoom steps, fit width in the continuous layout, and peak memory.
 #include <cairo-pdf.h>
 #include <cairo.h>
+#include <sys/resource.h>
 
+#include <QApplication>
+#include <QBuffer>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
-#include <random>
+#include <cstring>
 
 #include "PDFView.h"
 #include "win/WinPath.h"
 
 namespace {
 
+// Page `page`'s own scan: lines of "words" placed after the page number, on paper with a
+// little noise, as grey JPEG bytes.
+QByteArray scanOfPage(int page) {
+    const int w = 1275, h = 1650;
+    QImage image(w, h, QImage::Format_Grayscale8);
+    uint32_t seed = 2654435761u * uint32_t(page + 1);
+    auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
+    for (int y = 0; y < h; ++y) {
+        uchar* row = image.scanLine(y);
+        const int band = (y + 5 * page) / 12;
+        const bool line = band % 3 == 0 && y > 150 && y < h - 150;
+        const uint32_t words = (uint32_t(band) * 2246822519u) ^ (uint32_t(page) * 3266489917u);
+        for (int x = 0; x < w; ++x) {
+            int v = 240 + int(next() >> 29);
+            if (line && x > 150 && x < w - 150 && ((words >> ((x / 40) % 29)) & 3) != 0 &&
+                (x / 7) % 6 != 0)
+                v = 40 + int(next() >> 28);
+            row[x] = uchar(v);
+        }
+    }
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPG", 75);
+    return jpeg;
+}
+
+void freeBytes(void* p) { delete static_cast<QByteArray*>(p); }
+
 bool makeDocument(const QString& path, int pages, bool scanned) {
     cairo_surface_t* pdf = cairo_pdf_surface_create(path.toUtf8().constData(), 612, 792);
     cairo_t* cr = cairo_create(pdf);
-    cairo_surface_t* scan = nullptr;
-    if (scanned) {
-        // One page image of "text" lines with a little noise, reused for every page.
-        const int w = 1275, h = 1650;
-        scan = cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, h);
-        unsigned char* data = cairo_image_surface_get_data(scan);
-        const int stride = cairo_image_surface_get_stride(scan);
-        std::mt19937 rng(7);
-        for (int y = 0; y < h; ++y) {
-            auto* row = reinterpret_cast<uint32_t*>(data + y * stride);
-            const bool line = (y / 12) % 3 == 0 && y > 150 && y < h - 150;
-            for (int x = 0; x < w; ++x) {
-                int v = 245 + int(rng() % 10);
-                if (line && x > 150 && x < w - 150 && (x / 9) % 7 != 0) v = 40 + int(rng() % 30);
-                row[x] = uint32_t(v) * 0x010101u;
-            }
-        }
-        cairo_surface_mark_dirty(scan);
-    }
     for (int i = 1; i <= pages; ++i) {
-        if (scan) {
+        if (scanned) {
+            // The JPEG goes into the document as it is; the surface only gives its size.
+            auto* jpeg = new QByteArray(scanOfPage(i));
+            cairo_surface_t* scan = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1275, 1650);
+            cairo_surface_set_mime_data(scan, CAIRO_MIME_TYPE_JPEG,
+                                        reinterpret_cast<const unsigned char*>(jpeg->constData()),
+                                        (unsigned long)jpeg->size(), freeBytes, jpeg);
             cairo_save(cr);
             cairo_scale(cr, 612.0 / 1275, 792.0 / 1650);
             cairo_set_source_surface(cr, scan, 0, 0);
             cairo_paint(cr);
             cairo_restore(cr);
+            cairo_surface_destroy(scan);
         }
         cairo_set_source_rgb(cr, 0, 0, 0);
         cairo_select_font_face(cr, "serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
         cairo_set_font_size(cr, 11);
-        for (int l = 0; l < (scan ? 1 : 50); ++l) {
+        for (int l = 0; l < (scanned ? 1 : 50); ++l) {
             cairo_move_to(cr, 60, 60 + l * 14);
-            const QByteArray text = "Page " + QByteArray::number(i) + ", line " + QByteArray::number(l) +
+            const QByteArray text = "Page " + QByteArray::number(i) + ", line " +
+                                    QByteArray::number(l) +
                                     ": the quick brown fox jumps over the lazy dog.";
             cairo_show_text(cr, text.constData());
         }
         cairo_show_page(cr);
     }
-    if (scan) cairo_surface_destroy(scan);
     cairo_destroy(cr);
     cairo_surface_finish(pdf);
     const bool ok = cairo_surface_status(pdf) == CAIRO_STATUS_SUCCESS;
@@ -79,8 +96,18 @@ double ms(QElapsedTimer& t) { return t.nsecsElapsed() / 1e6; }
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const int pages = argc > 1 ? std::max(2, atoi(argv[1])) : 500;
-    const bool scanned = argc > 2 && atoi(argv[2]) != 0;
+    int pages = 500;
+    bool scanned = false;
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--pages") && i + 1 < argc) {
+            pages = std::max(2, atoi(argv[++i]));
+        } else if (!std::strcmp(argv[i], "--scanned")) {
+            scanned = true;
+        } else {
+            std::fprintf(stderr, "usage: viewer_bench [--pages N] [--scanned]\n");
+            return 2;
+        }
+    }
     QTemporaryDir dir;
     const QString file = dir.path() + "/bench.pdf";
     if (!makeDocument(file, pages, scanned)) {
@@ -133,8 +160,8 @@ int main(int argc, char** argv) {
         total += d;
         slowest = std::max(slowest, d);
     }
-    std::printf("zoom_step_avg_ms %.1f\nzoom_step_max_ms %.1f\nzoom_reached %.2f\n", total / 10, slowest,
-                view.ZoomFactor());
+    std::printf("zoom_step_avg_ms %.1f\nzoom_step_max_ms %.1f\nzoom_reached %.2f\n", total / 10,
+                slowest, view.ZoomFactor());
 
     t.restart();
     view.SetLayoutMode(2);
@@ -145,6 +172,7 @@ int main(int argc, char** argv) {
 
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    std::printf("peak_rss_mb %.1f\ntiles_rendered %ld\n", usage.ru_maxrss / 1024.0, view.renderedTileCount());
+    std::printf("peak_rss_mb %.1f\ntiles_rendered %ld\n", usage.ru_maxrss / 1024.0,
+                view.renderedTileCount());
     return 0;
 }

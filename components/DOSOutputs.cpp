@@ -12,6 +12,7 @@
 
 QString DOSOutputs::ExecuteCommand(const QString& CommandLine) {
     if (!CommandLine.isEmpty()) CommandLine_ = CommandLine;
+    StartFailed_ = true;
     if (CommandLine_.isEmpty()) {
         forms::msgBox("Command Line empty", forms::vbCritical);
         return QString();
@@ -32,6 +33,7 @@ QString DOSOutputs::ExecuteCommand(const QString& CommandLine) {
         return QString();
     }
 
+    StartFailed_ = false;
     bool keepGoing = true;
     Outputs_.clear();
     std::unique_ptr<clsWaitableTimer> pause;

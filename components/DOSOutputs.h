@@ -17,6 +17,8 @@ public:
     // Runs `CommandLine` (replaced first by a non-empty argument) and returns the collected text,
     // "" when no process was started.
     QString ExecuteCommand(const QString& CommandLine = QString());
+    // True when the last ExecuteCommand started no process; its message has been shown.
+    bool StartFailed() const { return StartFailed_; }
 
 signals:
     void ReceiveOutputs(const QString& CommandOutputs);
@@ -27,4 +29,5 @@ private:
 
     QString CommandLine_;
     QString Outputs_;
+    bool StartFailed_ = false;
 };

@@ -10,5 +10,6 @@ extern QString WatchedProcess;
 void KillProcessByName(const QString& exeName);
 
 // Deletes a folder (path without trailing "\") with all its files and subfolders; attributes
-// are cleared first and failures skipped silently.
+// are cleared first and failures skipped silently. No link is followed, the folder itself
+// included: a link is removed and what it points at is left as it was.
 void DeleteFolderTree(const QString& folder);

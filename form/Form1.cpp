@@ -20,6 +20,7 @@
 #include "forms/App.h"
 #include "forms/MessageBox.h"
 #include "forms/SequentialFile.h"
+#include "forms/StartupChecks.h"
 #include "forms/Shell.h"
 #include "frmWizard.h"
 #include "modSpecialFolder.h"
@@ -232,8 +233,16 @@ void Form1::placeControls() {
 
 bool Form1::Form_Load() {
     LangIndex = 0;
+    // Start-up deletes folders on drive C: a drive C that could hold the user's own files ends
+    // the program before anything is touched.
+    if (!forms::checkDriveC())
+        return false;
     if (forms::App::prevInstance())
         return false;
+    // Without ocr.exe documents can still be viewed: a warning, and the program goes on.
+    forms::checkProgramFolder(QStringLiteral(
+        "the recognition engine ocr.exe cannot be started from it: documents can be viewed, but "
+        "not recognised."));
     SkinH_Attach();
     ViewState = 1;
     DeleteFolderTree("c:\\OCRtmp");

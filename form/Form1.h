@@ -21,7 +21,8 @@ public:
     explicit Form1(QWidget* parent = nullptr);
     ~Form1() override;
 
-    // Start-up. False when another instance runs: the program must end at once.
+    // Start-up. False when the program must end at once: another instance runs, or a start-up
+    // check failed (it has shown its message).
     bool Form_Load();
     // Shutdown: settings copied out, work folders deleted, then `endProgram`.
     void Form_Unload();

@@ -28,6 +28,7 @@
 #include "pdfrender/PageRenderer.h"
 #include "pdftox.h"
 #include "win/CodePage.h"
+#include "win/CommandLine.h"
 #include "win/FileSystem.h"
 #include "win/MessagePump.h"
 #include "win/Process.h"
@@ -87,6 +88,8 @@ short percent(double part, double whole) {
 struct frmOCR::Run {
     QString OutFile;
     short resolution = 0;
+    // The engine could not be started: the run ends at that page without a result to show.
+    bool engineFailed = false;
     // Created at the first pause, kept until the click returns.
     std::unique_ptr<clsWaitableTimer> pause;
 };
@@ -339,13 +342,16 @@ void frmOCR::cmdStart_Click() {
 
     if (scope == Scope::CurrentPage) {
         processPage(int(viewer_.CurrentPage()), scope, run);
-        lblPage->setText("Processed: 1 page");
-        pb->setValue(100);
+        if (!run.engineFailed) {
+            lblPage->setText("Processed: 1 page");
+            pb->setValue(100);
+        }
     } else if (scope == Scope::Range) {
         const int first = s >= N ? int(N) : s;
         const int last = e >= N ? int(N) : e;
         for (int p = first; p <= last; ++p) {
             processPage(p, scope, run);
+            if (run.engineFailed) break;
             lblPage->setText("Processed: " + QString::number(p - first + 1) + " Page(s)");
             pb->setValue(percent(p - first + 1, last - first + 1));
             if (StopRequested || closeRequested_) break;
@@ -354,6 +360,7 @@ void frmOCR::cmdStart_Click() {
         const long count = N;
         for (long p = 1; p <= count; ++p) {
             processPage(int(p), scope, run);
+            if (run.engineFailed) break;
             lblPage->setText("Processed: " + QString::number(p) + " Page(s)");
             const long now = viewer_.PageCount();
             pb->setValue(percent(p, now));
@@ -400,6 +407,19 @@ void frmOCR::processPage(int page, Scope scope, Run& run) {
     WatchedProcess = "ocr.exe";
     objShell->setCommandLine(commandLine);
     skipOnError([&] { objShell->ExecuteCommand(QString()); });
+    const bool manyPages = scope != Scope::CurrentPage;
+    auto removePageFiles = [&] {
+        for (const char* ext : {".jpg", ".tif", ".txt"}) {
+            skipOnError([&] { win::killFile(work + nnnn + ext); });
+        }
+        if (manyPages) skipOnError([&] { win::killFile(work + "r" + nnnn + ".txt"); });
+    };
+    if (objShell->StartFailed()) {
+        // The runner has said so once; no later page would fare better.
+        run.engineFailed = true;
+        removePageFiles();
+        return;
+    }
 
     // The engine has gone; its text is normally there already.
     const QString pageText = work + nnnn + ".txt";
@@ -412,7 +432,6 @@ void frmOCR::processPage(int page, Scope scope, Run& run) {
     if (!run.pause) run.pause = std::make_unique<clsWaitableTimer>();
     skipOnError([&] { run.pause->Wait(500); });
 
-    const bool manyPages = scope != Scope::CurrentPage;
     PBS->setValue(100);
     if (manyPages) lblS->setText("Loading Text");
     win::pumpMessages();
@@ -427,16 +446,14 @@ void frmOCR::processPage(int page, Scope scope, Run& run) {
     }
     if (manyPages) win::pumpMessages();
 
-    for (const char* ext : {".jpg", ".tif", ".txt"}) {
-        skipOnError([&] { win::killFile(work + nnnn + ext); });
-    }
-    if (manyPages) skipOnError([&] { win::killFile(work + "r" + nnnn + ".txt"); });
+    removePageFiles();
 }
 
 void frmOCR::runTail(Run& run) {
-    if (!closeRequested_) {
-        // A missing wordpad.exe is no error.
-        win::startProcess(forms::App::path() + "\\wordpad.exe \"" + run.OutFile + "\"");
+    if (!closeRequested_ && !run.engineFailed) {
+        // A missing wordpad.exe is no error. The path is quoted so that it reaches the editor
+        // as one argument whatever it holds (a host name may carry a double quote).
+        win::startProcess(forms::App::path() + "\\wordpad.exe " + win::quoteArgument(run.OutFile));
     }
     const QString nnnn = pageDigits(viewer_.CurrentPage ? viewer_.CurrentPage() : -1);
     for (const char* ext : {".jpg", ".tif", ".txt"}) {
@@ -458,7 +475,8 @@ void frmOCR::runTail(Run& run) {
         return;
     }
     timerDel->start();
-    if (!StopRequested) {
+    // A run whose engine could not be started has nothing to announce; the dialog stays open.
+    if (!StopRequested && !run.engineFailed) {
         close();
         forms::msgBox("OCR Completed.\r\nFile has been saved to:\r\n" + run.OutFile,
                       forms::vbOKOnly, "Completed");

@@ -11,19 +11,37 @@ enum Format : int {
     kUnknown = -1,
 };
 
+// The most pixels a picture may have: 2^28 (16384 x 16384), four times a 600 dpi A3 scan
+// (7016 x 9921) and more than any page is printed from. Decoded, such a picture takes at most
+// 1 GB at 8 bits a channel (2 GB at 16), which bounds what a run needs whatever it is given; a
+// picture beyond it is refused by its header before anything is decoded.
+constexpr long long kMaxPicturePixels = 1LL << 28;
+
 // Format the file's content shows by its signature; kUnknown when the file is missing, empty,
 // or holds no picture the library reads.
 int FormatFromContent(const QString& winPath);
 
+struct PictureSize {
+    bool known = false;  // false: no size can be read from the header
+    long long width = 0;
+    long long height = 0;
+    bool tooLarge() const { return width * height > kMaxPicturePixels; }
+};
+
+// The picture's size as its header gives it, without decoding it.
+PictureSize SizeFromHeader(int format, const QString& winPath);
+
 struct Converted {
     bool ok = false;
+    bool tooLarge = false;  // refused by its size before decoding
     int width = 0;   // pixels
     int height = 0;
 };
 
 // Loads the image in the given format and saves it as a 24-bit BMP (replacing the target),
-// releasing the bitmaps at once. Fails on a file the library cannot load and on a JPEG that
-// the library reports damaged (it would otherwise hand back a partly grey picture).
+// releasing the bitmaps at once. Fails on a picture whose size is unknown or too large (before
+// decoding it), on a file the library cannot load and on a JPEG that the library reports
+// damaged (it would otherwise hand back a partly grey picture).
 Converted ConvertToBmp(int format, const QString& sourceWinPath, const QString& bmpWinPath);
 
 }  // namespace FreeImageBinding

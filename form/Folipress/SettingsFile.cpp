@@ -1,24 +1,55 @@
 #include "SettingsFile.h"
 
+#include <QFile>
+
 #include "forms/SequentialFile.h"
+#include "win/FileSystem.h"
+#include "win/WinPath.h"
 #include "win/RuntimeError.h"
 
 namespace SettingsFile {
 
+namespace {
+
+const QByteArray kUtf8Mark("\xEF\xBB\xBF");
+
+// The lines of the file: UTF-8 after the mark, else in the ANSI code page.
+QStringList lines(const QString& winPath) {
+    QFile f(win::toHostPath(winPath));
+    if (!f.open(QIODevice::ReadOnly)) throw win::RuntimeError(win::kErrFileNotFound, "File not found");
+    const QByteArray head = f.read(kUtf8Mark.size());
+    QStringList out;
+    if (head != kUtf8Mark) {
+        forms::SequentialReader in(winPath);
+        while (out.size() < 5 && !in.atEnd()) out << in.nextLine();
+        return out;
+    }
+    QByteArray data = f.readAll();
+    const int eofMark = data.indexOf('\x1a');
+    if (eofMark >= 0) data.truncate(eofMark);
+    for (QByteArray line : data.replace("\r\n", "\n").replace('\r', '\n').split('\n')) {
+        out << QString::fromUtf8(line);
+    }
+    // What follows the last line end is no line; blank lines at the end are none either.
+    while (!out.isEmpty() && out.last().trimmed().isEmpty()) out.removeLast();
+    return out;
+}
+
+}  // namespace
+
 void Write(const QString& winPath, const QString& title, const QString& author,
            const QString& subject, const QString& keywords, int quality) {
-    forms::SequentialWriter out(winPath);
+    QByteArray out = kUtf8Mark;
     for (const QString& field : {title, author, subject, keywords, QString::number(quality)}) {
-        out.write({field});
+        out += '"' + field.toUtf8() + "\"\r\n";
     }
-    out.close();
+    win::replaceFile(winPath, out);
 }
 
 QStringList Read(const QString& winPath) {
-    forms::SequentialReader in(winPath);
     QStringList fields;
-    while (fields.size() < 5 && !in.atEnd()) {
-        QString line = in.nextLine();
+    for (QString line : lines(winPath)) {
+        if (fields.size() >= 5) break;
         int start = 0;
         while (start < line.size() && (line[start] == ' ' || line[start] == '\t')) ++start;
         line = line.mid(start);

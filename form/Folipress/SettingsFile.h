@@ -1,6 +1,8 @@
 #pragma once
 // setting.dll: the document title, author, subject, keywords and compress quality of the last
-// conversion run, one double-quoted field per line in the ANSI code page.
+// conversion run, one double-quoted field per line. Written in UTF-8 after a byte-order mark,
+// so every script comes back as typed whatever the code page; a file without the mark is in
+// the ANSI code page, as the form before it, and is read as such.
 #include <QString>
 #include <QStringList>
 

@@ -127,6 +127,14 @@ void frmPrinting::Command3_Click() {
                               "not a picture.\r\n") +
                names[i] + QStringLiteral("\r\n\r\nNo PDF document was written.");
     };
+    auto tooLarge = [&](int i, const FreeImageBinding::PictureSize& size) {
+        return QStringLiteral("This picture is too large to convert: %1 x %2 pixels, more than "
+                              "%3 million pixels for one page.\r\n")
+                   .arg(size.width)
+                   .arg(size.height)
+                   .arg(FreeImageBinding::kMaxPicturePixels / 1000000) +
+               names[i] + QStringLiteral("\r\n\r\nNo PDF document was written.");
+    };
 
     // Checks that stop the run before anything is written.
     if (!validFileTitle(txtTitle->text())) {
@@ -149,11 +157,21 @@ void frmPrinting::Command3_Click() {
     // The decoder is the one the file's content calls for. For a well-named file that is the
     // format its extension names; a misnamed one (a PNG saved as .jpg, a JPEG as .jfif) is still
     // read, and a file whose content is no picture stops the run here.
+    // A picture's size comes from its header, so one too large for a page is refused before
+    // it is decoded: decoding it could take the machine's memory.
     QList<int> formats;
     for (int i = 0; i < n; ++i) {
         const int content = FreeImageBinding::FormatFromContent(entries[i]);
-        if (content == FreeImageBinding::kUnknown) {
+        const FreeImageBinding::PictureSize size =
+            content == FreeImageBinding::kUnknown
+                ? FreeImageBinding::PictureSize()
+                : FreeImageBinding::SizeFromHeader(content, entries[i]);
+        if (!size.known) {
             refuse(cannotConvert(i), kRunTitle);
+            return;
+        }
+        if (size.tooLarge()) {
+            refuse(tooLarge(i, size), kRunTitle);
             return;
         }
         formats << content;
@@ -163,9 +181,10 @@ void frmPrinting::Command3_Click() {
     Command3->setEnabled(false);
     for (QPushButton* b : CmdToolsBar) b->setEnabled(false);
 
-    // A run that cannot finish gives the window back as it was before the run.
+    // A run that cannot finish gives the window back as it was before the run. Without a text
+    // the runner has told the user already.
     auto abandon = [&](const QString& text) {
-        forms::msgBox(text, forms::vbCritical, kRunTitle);
+        if (!text.isEmpty()) forms::msgBox(text, forms::vbCritical, kRunTitle);
         pb->setValue(0);
         lblPB->setText(QStringLiteral("0%"));
         Command3->setEnabled(true);
@@ -221,7 +240,9 @@ void frmPrinting::Command3_Click() {
         win::pumpMessages();
         if (!bitmap.ok) {
             FreeBox(pdfBox);
-            abandon(cannotConvert(i));
+            // The picture changed since the run began: still refused by its size.
+            abandon(bitmap.tooLarge ? tooLarge(i, FreeImageBinding::SizeFromHeader(formats[i], entries[i]))
+                                    : cannotConvert(i));
             return;
         }
         API::SetStrPropChecked(pdfBox, pdfbox::kCreator, kCreator);
@@ -258,6 +279,10 @@ void frmPrinting::Command3_Click() {
         dosRunner->setCommandLine(programFolder + "\\pdftk.exe " + joinedFile(k) + " " + pageFile(k) +
                                   " cat output " + joinedFile(k + 1) + " dont_ask");
         dosRunner->ExecuteCommand(QString());
+        if (dosRunner->StartFailed()) {
+            abandon(QString());
+            return;
+        }
         skipOnError([&] { win::killFile(joinedFile(k)); });
         const int p = percent(k, n - 1);
         pb->setValue(p);
@@ -270,6 +295,10 @@ void frmPrinting::Command3_Click() {
     dosRunner->setCommandLine(programFolder + "\\pdftk.exe " + joinedFile(n) + " update_info " +
                               kInfoFile + " output " + kJoined + " dont_ask");
     dosRunner->ExecuteCommand(QString());
+    if (dosRunner->StartFailed()) {
+        abandon(QString());
+        return;
+    }
 
     // The folder box loses a trailing backslash.
     if (txtPath->text().endsWith('\\')) txtPath->setText(txtPath->text().chopped(1));

@@ -13,6 +13,7 @@
 #include "Module1.h"
 #include "SettingsFile.h"
 #include "forms/App.h"
+#include "forms/StartupChecks.h"
 #include "skin/SkinH.h"
 #include "win/FileSystem.h"
 #include "win/MessagePump.h"
@@ -20,10 +21,17 @@
 
 void frmPrinting::Form_Load() {
     using win::skipOnError;
+    // Start-up deletes folders on drive C: a drive C that could hold the user's own files ends
+    // the program before anything is touched.
+    if (!forms::checkDriveC()) EndProgram(1);
     if (forms::App::prevInstance()) {
         endedAsSecondInstance = true;  // the program ends without showing the window
         return;
     }
+    // Without pdftk.exe files can still be listed: a warning, and the program goes on.
+    forms::checkProgramFolder(QStringLiteral(
+        "pdftk.exe, which joins the pages, cannot be started from it: files can be listed, but "
+        "not converted to PDF."));
     skipOnError([&] { dosRunner = new DOSOutputs(this); });
     skipOnError([&] { SkinH_Attach(); });
     skipOnError([&] { SkinH_Aero(this); });

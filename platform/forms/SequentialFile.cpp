@@ -1,10 +1,11 @@
 #include "forms/SequentialFile.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 #include "win/CodePage.h"
+#include "win/FileSystem.h"
 #include "win/RuntimeError.h"
+#include "win/SafeTree.h"
 #include "win/WinPath.h"
 
 namespace forms {
@@ -72,11 +73,13 @@ QString SequentialReader::nextLine() {
 }
 
 SequentialWriter::SequentialWriter(const QString& winPath, bool append)
-    : host_(win::toHostPath(winPath)), append_(append) {
-    // Check at once that the file can be written, as opening it for output would.
-    QFile probe(host_);
-    if (!probe.open(append ? QIODevice::Append : QIODevice::WriteOnly | QIODevice::Append)) {
-        throw win::RuntimeError(win::kErrPathNotFound, "Path not found");
+    : path_(winPath), append_(append) {
+    // Check at once that the file can be written, as opening it would. Output replaces the
+    // file whole at close, so a failed write never leaves the old content half overwritten.
+    if (append) {
+        win::appendToFile(winPath, QByteArray());
+    } else {
+        replacement_ = std::make_unique<win::FileReplacement>(winPath);
     }
 }
 
@@ -112,17 +115,11 @@ void SequentialWriter::close() {
     if (closed_) return;
     closed_ = true;
     if (append_) {
-        QFile f(host_);
-        if (!f.open(QIODevice::Append) || f.write(out_) != out_.size()) {
-            throw win::RuntimeError(win::kErrPathFileAccess, "Path/File access error");
-        }
+        win::appendToFile(path_, out_);
         return;
     }
-    // Replace the file whole, so a failed write never leaves the old settings half overwritten.
-    QSaveFile f(host_);
-    if (!f.open(QIODevice::WriteOnly) || f.write(out_) != out_.size() || !f.commit()) {
-        throw win::RuntimeError(win::kErrPathFileAccess, "Path/File access error");
-    }
+    replacement_->write(out_.constData(), out_.size());
+    replacement_->commit();
 }
 
 }  // namespace forms

@@ -4,6 +4,12 @@
 #include <QString>
 #include <QVariant>
 
+#include <memory>
+
+namespace win {
+class FileReplacement;
+}
+
 namespace forms {
 
 // Input #: fields separated by commas or line ends; a field that starts with a quote runs to
@@ -35,7 +41,8 @@ public:
     void close();
 
 private:
-    QString host_;
+    QString path_;
+    std::unique_ptr<win::FileReplacement> replacement_;  // output: the file being replaced
     QByteArray out_;
     bool append_ = false;
     bool closed_ = false;

@@ -13,6 +13,7 @@
 #include <goo/GooString.h>
 #include <splash/SplashBitmap.h>
 #include <tiffio.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <condition_variable>
@@ -26,6 +27,8 @@
 #include <vector>
 
 #include "win/CodePage.h"
+#include "win/RuntimeError.h"
+#include "win/SafeTree.h"
 #include "win/WinPath.h"
 
 namespace pdfrender {
@@ -179,10 +182,19 @@ QImage renderPage(OpenDocument& d, int page, int xres, int yres, bool grey,
     return ok ? image : QImage();
 }
 
-bool writeTiff(const QImage& image, const QString& hostPath, int xres, int yres, bool grey,
+// The file is made beside its name and renamed onto it once whole; a working folder is never
+// written through a link.
+bool writeTiff(const QImage& image, const QString& winPath, int xres, int yres, bool grey,
                int compression) {
-    TIFF* tif = TIFFOpen(QFile::encodeName(hostPath).constData(), "w");
-    if (!tif) return false;
+    std::optional<win::FileReplacement> out;
+    if (!win::skipOnError([&] { out.emplace(winPath); })) return false;
+    // The library closes the descriptor it is given.
+    const int fd = ::dup(out->fd());
+    TIFF* tif = fd < 0 ? nullptr : TIFFFdOpen(fd, QFile::encodeName(winPath).constData(), "w");
+    if (!tif) {
+        if (fd >= 0) ::close(fd);
+        return false;
+    }
     TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, uint32_t(image.width()));
     TIFFSetField(tif, TIFFTAG_IMAGELENGTH, uint32_t(image.height()));
     TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, uint16_t(grey ? 1 : 3));
@@ -201,8 +213,7 @@ bool writeTiff(const QImage& image, const QString& hostPath, int xres, int yres,
         ok = TIFFWriteScanline(tif, const_cast<uchar*>(image.constScanLine(y)), uint32_t(y), 0) >= 0;
     }
     TIFFClose(tif);
-    if (!ok) QFile::remove(hostPath);
-    return ok;
+    return ok && win::skipOnError([&] { out->commit(); });
 }
 
 }  // namespace
@@ -283,7 +294,7 @@ int ExportTIF(int handle, const QString& folder, const QString& prefix, int xres
             if (progress) progress(page, written, total);
         });
         if (image.isNull()) continue;
-        if (writeTiff(image, win::toHostPath(folder + tifFileName(prefix, page)), xres, yres, grey,
+        if (writeTiff(image, folder + tifFileName(prefix, page), xres, yres, grey,
                       compression)) {
             ++written;
         }

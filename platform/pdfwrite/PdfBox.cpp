@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <hpdf.h>
 
@@ -16,6 +15,8 @@
 
 #include "pdfwrite/PageImage.h"
 #include "win/CodePage.h"
+#include "win/FileSystem.h"
+#include "win/RuntimeError.h"
 #include "win/WinPath.h"
 
 using namespace pdfbox;
@@ -316,12 +317,14 @@ int32_t EndDoc(int32_t handle) {
     HPDF_ReadFromStream(b->doc, reinterpret_cast<HPDF_BYTE*>(bytes.data()), &size);
     b->closeDoc();
 
-    // Written beside the target and renamed over it, so a failed write never leaves half a file.
-    QSaveFile out(hostPathOf(b->outputFile));
-    if (!out.open(QIODevice::WriteOnly) || out.write(bytes.data(), size) != qint64(size) ||
-        !out.commit()) {
+    // Written beside the target and renamed over it, so a failed write never leaves half a file;
+    // a working folder is never written through a link.
+    try {
+        win::replaceFile(win::fromAnsi(QByteArray::fromStdString(b->outputFile)),
+                         QByteArray(bytes.data(), qsizetype(size)));
+    } catch (const win::RuntimeError& e) {
         return fail("Cannot write the output file " + inQuotes(b->outputFile) + ": " +
-                    out.errorString().toStdString());
+                    e.description().toStdString());
     }
     return 0;
 }

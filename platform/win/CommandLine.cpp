@@ -112,6 +112,22 @@ QStringList splitCommandLine(const QString& commandLine) {
     return out;
 }
 
+QString quoteArgument(const QString& argument) {
+    QString out = QStringLiteral("\"");
+    int backslashes = 0;
+    for (const QChar c : argument) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        out += QString(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+        backslashes = 0;
+        out += c;
+    }
+    out += QString(backslashes * 2, '\\');
+    return out + '"';
+}
+
 ResolvedCommand resolveCommandLine(const QString& commandLine) {
     ResolvedCommand r;
     int i = 0;

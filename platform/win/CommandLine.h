@@ -12,6 +12,11 @@ namespace win {
 // backslashes literal.
 QStringList splitCommandLine(const QString& commandLine);
 
+// One argument written so that splitCommandLine gives it back whole, whatever it holds
+// (blanks, double quotes, backslashes): always in double quotes, a quote as \", and the
+// backslashes before a quote or the closing quote doubled.
+QString quoteArgument(const QString& argument);
+
 struct ResolvedCommand {
     QString program;        // host path of the program to run
     QString imageName;      // file name it was started as ("ocr.exe")

@@ -6,12 +6,14 @@
 #include <QRegularExpression>
 #include <QStringList>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 
 #include "win/RuntimeError.h"
+#include "win/SafeTree.h"
 #include "win/WinPath.h"
 
 namespace win {
@@ -119,17 +121,24 @@ void setAttr(const QString& path, int attrs) {
 }
 
 void killFile(const QString& path) {
-    const QString host = toHostPath(path);
+    const HeldEntry e = holdFileEntry(path);
+    if (!e.ok()) throw RuntimeError(kErrFileNotFound, "File not found");
     // A link is deleted itself, wherever (or whether) it points.
     struct stat st;
-    if (lstat(host.toLocal8Bit().constData(), &st) != 0 || S_ISDIR(st.st_mode))
+    if (::fstatat(e.folder(), e.name(), &st, AT_SYMLINK_NOFOLLOW) != 0 || S_ISDIR(st.st_mode))
         throw RuntimeError(kErrFileNotFound, "File not found");
-    if (::unlink(host.toLocal8Bit().constData()) != 0) throw errnoError(errno);
+    if (::unlinkat(e.folder(), e.name(), 0) != 0) throw errnoError(errno);
 }
 
 void makeFolder(const QString& path) {
-    const QString host = toHostPath(path);
-    if (::mkdir(host.toLocal8Bit().constData(), 0777) != 0) {
+    const HeldEntry e = holdFileEntry(path);
+    if (!e.ok()) throw RuntimeError(kErrPathNotFound, "Path not found");
+    struct stat st;
+    if (isWorkingPath(path) && ::fstatat(e.folder(), e.name(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISLNK(st.st_mode)) {
+        ::unlinkat(e.folder(), e.name(), 0);
+    }
+    if (::mkdirat(e.folder(), e.name(), 0777) != 0) {
         if (errno == EEXIST) throw RuntimeError(kErrPathFileAccess, "Path/File access error");
         if (errno == ENOENT) throw RuntimeError(kErrPathNotFound, "Path not found");
         throw errnoError(errno);
@@ -137,28 +146,59 @@ void makeFolder(const QString& path) {
 }
 
 void removeFolder(const QString& path) {
-    const QString host = toHostPath(path);
-    if (::rmdir(host.toLocal8Bit().constData()) != 0) {
+    const HeldEntry e = holdFileEntry(path);
+    if (!e.ok()) throw RuntimeError(kErrPathNotFound, "Path not found");
+    if (::unlinkat(e.folder(), e.name(), AT_REMOVEDIR) != 0) {
         if (errno == ENOENT) throw RuntimeError(kErrPathNotFound, "Path not found");
         throw RuntimeError(kErrPathFileAccess, "Path/File access error");
     }
 }
 
 void copyFile(const QString& from, const QString& to) {
-    const QString src = toHostPath(from);
-    const QString dst = toHostPath(to);
-    if (!QFileInfo(src).isFile()) throw RuntimeError(kErrFileNotFound, "File not found");
-    // Copy to a neighbour first so a failed copy never leaves a half-written target.
-    const QString tmp = dst + ".copying";
-    QFile::remove(tmp);
-    if (!QFile::copy(src, tmp)) {
-        QFile::remove(tmp);
-        throw RuntimeError(kErrPathFileAccess, "Path/File access error");
+    QFile src(toHostPath(from));
+    if (!QFileInfo(src.fileName()).isFile() || !src.open(QIODevice::ReadOnly))
+        throw RuntimeError(kErrFileNotFound, "File not found");
+    // The copy goes into a side file first, so a failed copy never leaves a half-written target.
+    FileReplacement out(to);
+    struct stat st;
+    if (::fstat(src.handle(), &st) == 0) out.setMode(st.st_mode);
+    QByteArray chunk;
+    while (!src.atEnd()) {
+        chunk = src.read(1 << 20);
+        if (chunk.isEmpty() && src.error() != QFileDevice::NoError)
+            throw RuntimeError(kErrPathFileAccess, "Path/File access error");
+        out.write(chunk.constData(), chunk.size());
     }
-    if (::rename(tmp.toLocal8Bit().constData(), dst.toLocal8Bit().constData()) != 0) {
-        QFile::remove(tmp);
-        throw errnoError(errno);
+    out.commit();
+}
+
+void replaceFile(const QString& path, const QByteArray& bytes) {
+    FileReplacement out(path);
+    out.write(bytes.constData(), bytes.size());
+    out.commit();
+}
+
+void appendToFile(const QString& path, const QByteArray& bytes) {
+    const HeldEntry e = holdFileEntry(path);
+    if (!e.ok()) throw RuntimeError(kErrPathNotFound, "Path not found");
+    const int fd = ::openat(e.folder(), e.name(),
+                            O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC |
+                                (isWorkingPath(path) ? O_NOFOLLOW : 0),
+                            0666);
+    if (fd < 0) throw errnoError(errno);
+    qint64 left = bytes.size();
+    const char* data = bytes.constData();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, data, size_t(left));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ::close(fd);
+            throw RuntimeError(kErrPathFileAccess, "Path/File access error");
+        }
+        data += n;
+        left -= n;
     }
+    if (::close(fd) != 0) throw RuntimeError(kErrPathFileAccess, "Path/File access error");
 }
 
 bool fileExists(const QString& path) {

@@ -2,6 +2,8 @@
 // File and folder operations on Windows paths, with the runtime's attribute words.
 // On the host, "read-only" is a missing owner write bit and "hidden" a name starting with a dot.
 // Failures raise RuntimeError (skipped where the caller runs with error skipping).
+// Deletions and writes go through SafeTree, which decides what may be touched: inside the
+// working folders on drive C no link is followed on the way to an entry.
 #include <QRegularExpression>
 #include <QString>
 
@@ -30,10 +32,17 @@ QRegularExpression wildcardPattern(const QString& pattern);
 
 int getAttr(const QString& path);             // raises 53 when missing
 void setAttr(const QString& path, int attrs);  // read-only sets/clears the owner write bit
-void killFile(const QString& path);            // deletes one file
-void makeFolder(const QString& path);          // MkDir: parent must exist, raises 75 if present
+void killFile(const QString& path);            // deletes one file (a link itself)
+// MkDir: parent must exist, raises 75 if present. A link standing where a working folder is
+// made is removed first, so the folder made is a real one.
+void makeFolder(const QString& path);
 void removeFolder(const QString& path);        // RmDir: must be empty
-void copyFile(const QString& from, const QString& to);  // overwrites
+// Copies, replacing the target; raises 70 for a read-only target, which is left as it was.
+void copyFile(const QString& from, const QString& to);
+// Writes a file whole, replacing it (70 for a read-only one).
+void replaceFile(const QString& path, const QByteArray& bytes);
+// Appends to a file, creating it when missing; in a working folder never through a link.
+void appendToFile(const QString& path, const QByteArray& bytes);
 bool fileExists(const QString& path);
 bool folderExists(const QString& path);
 long long fileLength(const QString& path);     // -1 when missing

@@ -5,16 +5,15 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <pwd.h>
 #include <unistd.h>
+
+#include <mutex>
+#include <vector>
 
 namespace win {
 
 namespace {
-
-QString envOr(const char* name, const QString& fallback) {
-    const QByteArray v = qgetenv(name);
-    return v.isEmpty() ? fallback : QString::fromLocal8Bit(v);
-}
 
 // Joins one component onto a host folder; when it does not exist as spelled, the first entry
 // whose name matches case-insensitively is used instead.
@@ -53,10 +52,93 @@ QString joinComponents(QString base, const QString& rest, const QString& root) {
 
 }  // namespace
 
+bool driveCFolderRefused(const QString& folder, const QStringList& homeFolders) {
+    if (!folder.startsWith('/')) return true;
+    const QString f = QDir::cleanPath(folder);
+    if (f == "/") return true;
+    for (const QString& home : homeFolders) {
+        if (!home.startsWith('/')) continue;
+        const QString h = QDir::cleanPath(home);
+        if (h == f || h.startsWith(f + '/')) return true;
+    }
+    return false;
+}
+
+namespace {
+
+// The user's home folder as the password database has it.
+QString passwordHome() {
+    struct passwd pw;
+    struct passwd* found = nullptr;
+    std::vector<char> buf(16384);
+    if (getpwuid_r(getuid(), &pw, buf.data(), buf.size(), &found) != 0 || !found || !found->pw_dir)
+        return QString();
+    return QString::fromLocal8Bit(found->pw_dir);
+}
+
+// A path and, when it exists, the same path with its links resolved.
+QStringList withResolved(const QString& path) {
+    QStringList out{path};
+    if (!path.startsWith('/')) return out;
+    const QString real = QFileInfo(path).canonicalFilePath();
+    if (!real.isEmpty() && real != path) out << real;
+    return out;
+}
+
+DriveCSetting computeDriveC(const QByteArray& setting, const QByteArray& dataHome,
+                            const QByteArray& homeVar) {
+    DriveCSetting d;
+    const QString home = QString::fromLocal8Bit(homeVar);
+    const QString pwHome = passwordHome();
+    if (!setting.isEmpty()) {
+        d.variable = QStringLiteral("LUMIDOC_DRIVE_C");
+        d.folder = QString::fromLocal8Bit(setting);
+    } else {
+        // A relative XDG_DATA_HOME is to be ignored; a HOME that is unset or relative says
+        // nothing, and the password database knows the home folder instead.
+        QString data = QString::fromLocal8Bit(dataHome);
+        if (!data.startsWith('/')) {
+            const QString h = home.startsWith('/') ? home : pwHome;
+            data = h.startsWith('/') ? h + "/.local/share" : QString();
+        }
+        if (!data.isEmpty()) d.folder = data + "/lumidoc/drive_c";
+    }
+    QStringList homes;
+    for (const QString& h : {home, pwHome}) {
+        if (h.startsWith('/')) homes << withResolved(h);
+    }
+    d.usable = !d.folder.isEmpty();
+    for (const QString& f : withResolved(d.folder)) {
+        if (driveCFolderRefused(f, homes)) d.usable = false;
+    }
+    return d;
+}
+
+}  // namespace
+
+DriveCSetting driveCSetting() {
+    // Worked out once for each set of the variables it depends on.
+    static std::mutex lock;
+    static QByteArray key;
+    static DriveCSetting cached;
+    static bool known = false;
+    const QByteArray setting = qgetenv("LUMIDOC_DRIVE_C");
+    const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+    const QByteArray home = qgetenv("HOME");
+    const QByteArray k = setting + '\0' + dataHome + '\0' + home;
+    std::lock_guard<std::mutex> guard(lock);
+    if (!known || k != key) {
+        cached = computeDriveC(setting, dataHome, home);
+        key = k;
+        known = true;
+    }
+    return cached;
+}
+
 QString driveCFolder() {
-    QString dataHome = envOr("XDG_DATA_HOME", QDir::homePath() + "/.local/share");
-    QString folder = envOr("LUMIDOC_DRIVE_C", dataHome + "/lumidoc/drive_c");
-    folder = QDir::cleanPath(QDir(folder).absolutePath());
+    const DriveCSetting d = driveCSetting();
+    if (!d.usable) return QString();
+    const QString folder = QDir::cleanPath(d.folder);
     QDir().mkpath(folder);
     return folder;
 }
@@ -73,9 +155,10 @@ QString toHostPath(const QString& winPath) {
         const QString rest = winPath.mid(2);
         if (drive == 'C') {
             const QString c = driveCFolder();
-            return joinComponents(c, rest, c);
+            if (!c.isEmpty()) return joinComponents(c, rest, c);
+        } else if (drive == 'Z') {
+            return joinComponents(QStringLiteral("/"), rest, QStringLiteral("/"));
         }
-        if (drive == 'Z') return joinComponents(QStringLiteral("/"), rest, QStringLiteral("/"));
         return QStringLiteral("/nonexistent-drive-") + drive + '/' +
                QString(rest).replace('\\', '/');
     }
@@ -89,8 +172,8 @@ QString toHostPath(const QString& winPath) {
 QString fromHostPath(const QString& hostPath) {
     QString abs = QDir::cleanPath(QFileInfo(hostPath).absoluteFilePath());
     const QString c = driveCFolder();
-    if (abs == c) return QStringLiteral("C:\\");
-    if (abs.startsWith(c + '/')) {
+    if (!c.isEmpty() && abs == c) return QStringLiteral("C:\\");
+    if (!c.isEmpty() && abs.startsWith(c + '/')) {
         return QStringLiteral("C:\\") + abs.mid(c.size() + 1).replace('/', '\\');
     }
     return QStringLiteral("Z:") + abs.replace('/', '\\');

@@ -116,21 +116,15 @@ TEST(DeleteFolderTree, AStubbornSubfolderDoesNotMakeItLoop) {
     system(("chattr -i '" + c.hostPath("w/keep/inner/f") + "' 2>/dev/null").toLocal8Bit().constData());
 }
 
-TEST(DeleteFolderTree, AnEntryNoWindowsPathReachesIsPassedOverOnce) {
-    // A name holding a backslash cannot be reached through base + name: the file stays, so its
-    // folder cannot be removed; the walk still ends and removes everything else. This holds
-    // for any user, root included.
+TEST(DeleteFolderTree, AnEntryNoWindowsPathReachesGoesToo) {
+    // A name holding a backslash cannot be written as a Windows path, but the walk goes by the
+    // folders' own listings, so it is removed like any other entry.
     ScratchDriveC c;
     writeFile(c.hostPath("w/keep/a\\b"), "1");
     writeFile(c.hostPath("w/keep/plain"), "1");
     writeFile(c.hostPath("w/other/f"), "1");
-    QElapsedTimer clock;
-    clock.start();
     DeleteFolderTree("c:\\w");
-    EXPECT_LT(clock.elapsed(), 5000);
-    EXPECT_TRUE(QFile::exists(c.hostPath("w/keep/a\\b")));
-    EXPECT_FALSE(QFile::exists(c.hostPath("w/keep/plain")));
-    EXPECT_FALSE(QFile::exists(c.hostPath("w/other")));
+    EXPECT_FALSE(QFileInfo::exists(c.hostPath("w")));
 }
 
 TEST(DeleteFolderTree, LinksGoThemselvesAndWhatTheyPointAtIsLeftAsItWas) {

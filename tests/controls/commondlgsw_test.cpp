@@ -268,7 +268,7 @@ void whenShown(Act act) {
     // machine the dialog may not yet list the folder when the act runs and so stay open: the act
     // is repeated every second, a message box over it is answered, and after 20 s the dialog is
     // rejected so the test fails instead of hanging.
-    auto* poll = new QTimer;
+    auto* poll = new QTimer(qApp);  // a poll still pending when the test ends goes with the app
     poll->setInterval(50);
     auto clock = std::make_shared<QElapsedTimer>();
     clock->start();

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "ScopedEnvironment.h"
 #include "UniTextBox.h"
 #include "forms/Ambient.h"
 #include "forms/PictureBox.h"
@@ -266,6 +267,7 @@ TEST(UniTextBoxFont, SizesAreKeptFromSevenToSixtyFour) {
 }
 
 TEST(UniTextBoxFont, TheLogicalFontFollowsTheControlsFont) {
+    testing_support::ScopedEnvironment western{{"LUMIDOC_ACP", "1252"}};
     UniTextBox loose;  // the design-time font
     EXPECT_EQ(loose.FontCharSet(), 134);
     forms::LogFont lf = loose.logicalFont(96);

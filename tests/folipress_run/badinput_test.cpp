@@ -161,6 +161,29 @@ TEST_F(BadInput, AFailingPdftkIsReportedAndNoStaleDocumentStandsIn) {
     EXPECT_TRUE(shell.opened.isEmpty());
 }
 
+TEST_F(BadInput, APdftkThatCannotBeStartedStopsTheRunWithTheRunnersOneMessage) {
+    writeFile(output(), "the user's earlier document");
+    QFile::setPermissions(program.hostPath("pdftk.exe"), QFile::ReadOwner | QFile::WriteOwner);
+    // One picture needs pdftk first for the information, more for the first join.
+    for (const int pictures : {1, 3}) {
+        SCOPED_TRACE(pictures);
+        ui.shown.clear();
+        w->List1->clear();
+        w->List2->clear();
+        for (int i = 0; i < pictures; ++i) add(picture(QString("%1.png").arg(i), FIF_PNG, 20, 20));
+        EXPECT_FALSE(convert());
+        ASSERT_EQ(ui.shown.size(), 1);
+        EXPECT_EQ(ui.shown[0].prompt, "File or command not found");
+        EXPECT_EQ(ui.shown[0].style, forms::vbCritical);
+        EXPECT_TRUE(runs.isEmpty());
+        EXPECT_EQ(readFile(output()), "the user's earlier document");
+        expectWindowGivenBack();
+        EXPECT_EQ(w->lblPB->text(), "0%");
+        EXPECT_TRUE(shell.opened.isEmpty());
+        EXPECT_EQ(shell.beeps, 0);
+    }
+}
+
 TEST_F(BadInput, AMissingPdftkIsNamedBeforeAnythingIsWritten) {
     QFile::remove(program.hostPath("pdftk.exe"));
     add(picture("a.png", FIF_PNG, 20, 20));

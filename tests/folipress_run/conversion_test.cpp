@@ -4,6 +4,7 @@
 #include <QTimer>
 
 #include "ConversionFixture.h"
+#include "ScopedEnvironment.h"
 #include "pdfwrite/PdfBox.h"
 
 using testing_support::readFile;
@@ -66,7 +67,7 @@ TEST_F(Conversion, OneImageBecomesOnePageWithTheDocumentInformation) {
     EXPECT_EQ(shell.beeps, 1);
     EXPECT_TRUE(ui.shown.isEmpty());
     EXPECT_EQ(readFile(program.hostPath("setting.dll")),
-              "\"Tax 2019\"\r\n\"Zo\xEB Ann\"\r\n\"Receipts, March\"\r\n\"tax; receipts\"\r\n\"60\"\r\n");
+              "\xEF\xBB\xBF\"Tax 2019\"\r\n\"Zo\xC3\xAB Ann\"\r\n\"Receipts, March\"\r\n\"tax; receipts\"\r\n\"60\"\r\n");
     // The working files are gone; the folders stay for the next start to delete.
     EXPECT_TRUE(files("jpgtmp").isEmpty());
     EXPECT_TRUE(files("tmp").isEmpty());
@@ -80,6 +81,19 @@ TEST_F(Conversion, OneImageBecomesOnePageWithTheDocumentInformation) {
     EXPECT_EQ(next.Slider1->value(), 60);
     EXPECT_EQ(next.lblQtt->text(), "Good");
     EXPECT_FALSE(QFileInfo::exists(driveC.hostPath("tmp")));
+}
+
+TEST_F(Conversion, AProgramFolderNamedInTheDesktopsLanguageStartsPdftk) {
+    const QString folder = program.hostPath(QString::fromUtf8("Ωμέγα dir"));
+    testing_support::writeScript(folder + "/pdftk.exe", "exec -a pdftk.exe pdftk \"$@\"");
+    forms::App::setPathOverride(win::fromHostPath(folder));
+    testing_support::ScopedEnvironment greek{{"LUMIDOC_ACP", nullptr}, {"LC_ALL", "el_GR.UTF-8"}};
+    add(picture("a.png", FIF_PNG, 20, 20));
+    add(picture("b.png", FIF_PNG, 30, 20));
+    EXPECT_FALSE(convert());
+    EXPECT_TRUE(ui.shown.isEmpty());
+    EXPECT_EQ(runs.size(), 2);
+    EXPECT_EQ(runkit::pdfInfo(output()).value("Pages"), "2");
 }
 
 TEST_F(Conversion, TwoImagesAreJoinedOnceInListOrder) {

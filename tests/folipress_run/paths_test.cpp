@@ -1,6 +1,7 @@
 // Folder search and the path routines.
 #include <QListWidget>
 
+#include "ScopedEnvironment.h"
 #include "FileSearch.h"
 #include "PageSize.h"
 #include "RunKit.h"
@@ -116,6 +117,7 @@ TEST(TextBefore, FirstDelimiterOnly) {
 }
 
 TEST(FileExistsAnsi, FilesFoldersAndWildcards) {
+    testing_support::ScopedEnvironment western{{"LUMIDOC_ACP", "1252"}};
     ScratchDriveC driveC;
     writeFile(driveC.hostPath("docs/Report.PNG"), "x");
     writeFile(driveC.hostPath("docs/σάρωση.jpg"), "x");

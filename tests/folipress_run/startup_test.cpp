@@ -12,6 +12,7 @@
 #include "DOSOutputs.h"
 #include "Globals.h"
 #include "RunKit.h"
+#include "ScopedEnvironment.h"
 #include "SettingsFile.h"
 #include "forms/MessageBox.h"
 #include "frmPrinting.h"
@@ -73,7 +74,7 @@ TEST(SettingsFileForm, FiveQuotedLinesReadBackWhole) {
     ScratchDriveC driveC;
     SettingsFile::Write("c:\\setting.dll", "My Scans", "Ann", "Tax", "", 75);
     EXPECT_EQ(readFile(driveC.hostPath("setting.dll")),
-              "\"My Scans\"\r\n\"Ann\"\r\n\"Tax\"\r\n\"\"\r\n\"75\"\r\n");
+              "\xEF\xBB\xBF\"My Scans\"\r\n\"Ann\"\r\n\"Tax\"\r\n\"\"\r\n\"75\"\r\n");
     EXPECT_EQ(SettingsFile::Read("c:\\setting.dll"), (QStringList{"My Scans", "Ann", "Tax", "", "75"}));
 
     // Quotes, commas and the code page's own letters come back as typed.
@@ -81,7 +82,7 @@ TEST(SettingsFileForm, FiveQuotedLinesReadBackWhole) {
                         "a,b", "k1, k2", 100);
     EXPECT_EQ(SettingsFile::Read("c:\\setting.dll"),
               (QStringList{"The \"Q3\" report, final", QString::fromUtf8("Zoë"), "a,b", "k1, k2", "100"}));
-    EXPECT_EQ(readFile(driveC.hostPath("setting.dll")).split('\n')[1], "\"Zo\xEB\"\r");
+    EXPECT_EQ(readFile(driveC.hostPath("setting.dll")).split('\n')[1], "\"Zo\xC3\xAB\"\r");
 }
 
 TEST(SettingsFileForm, QualityMustBeANumberFromZeroToAHundred) {
@@ -150,6 +151,24 @@ TEST_F(Startup, WithoutSettingsTheDesignTextsStayAndTheFoldersGo) {
     EXPECT_FALSE(QFileInfo::exists(driveC.hostPath("tmp")));
     EXPECT_TRUE(QFileInfo::exists(driveC.hostPath("keep/me.txt")));
     EXPECT_TRUE(ui.shown.isEmpty());
+}
+
+TEST_F(Startup, AProgramFolderTheCodePageCannotCarryIsToldOnceAndTheProgramGoesOn) {
+    const QString folder = program.hostPath(QString::fromUtf8("Ωμέγα dir"));
+    writeFile(folder + "/setting.dll", "\"From the folder\"\r\n");
+    forms::App::setPathOverride(win::fromHostPath(folder));
+    testing_support::ScopedEnvironment western{{"LUMIDOC_ACP", "1252"}};
+    frmPrinting& f = load();
+    ASSERT_EQ(ui.shown.size(), 1);
+    EXPECT_EQ(ui.shown[0].style, forms::vbCritical);
+    EXPECT_TRUE(ui.shown[0].prompt.startsWith("The name of the program folder\r\n" + folder + "\r\n"));
+    EXPECT_TRUE(ui.shown[0].prompt.contains("pdftk.exe"));
+    EXPECT_FALSE(f.endedAsSecondInstance);
+    EXPECT_EQ(f.txtTitle->text(), "From the folder");
+
+    qputenv("LUMIDOC_ACP", "1253");
+    load();
+    EXPECT_EQ(ui.shown.size(), 1);
 }
 
 TEST_F(Startup, TheSettingsOfTheLastRunComeBack) {

@@ -10,6 +10,7 @@
 
 #include <memory>
 
+#include "ScopedEnvironment.h"
 #include "TestSupport.h"
 #include "forms/FileDialogService.h"
 #include "forms/FolderBrowserService.h"
@@ -27,6 +28,8 @@ inline void PrintTo(const QStringList& l, std::ostream* os) {
 }
 
 struct WindowParts {
+    // The window's examples are Western names beside Greek ones the code page cannot carry.
+    testing_support::ScopedEnvironment western{{"LUMIDOC_ACP", "1252"}};
     testing_support::ScratchDriveC driveC;
     forms::ScriptedUi ui;
     forms::ScriptedFileDialogs dialogs;

@@ -1,10 +1,13 @@
 // The main window's controls, list operations, menus, output-folder chooser and focus sweep.
 #include <QApplication>
 #include <QDir>
+#include <QImage>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMouseEvent>
 
+#include "DOSOutputs.h"
 #include "WindowFixture.h"
 #include "forms/App.h"
 #include "win/WinPath.h"
@@ -147,6 +150,59 @@ TEST_F(Lists, ClickingAnEntryShowsItsPageNumber) {
     EXPECT_EQ(label(), "Page Number of Selected File: 3");
     w->List1->setCurrentRow(0);
     EXPECT_EQ(label(), "Page Number of Selected File: 1");
+}
+
+// Only the user's pick (a click or the arrow keys) changes the label; the list taking the
+// focus, which makes its first row current, does not.
+TEST_F(Lists, OnlyTheUsersPickChangesThePageNumber) {
+    fill({"1", "2", "3"});
+    w->picDoor->hide();
+    w->show();
+    w->activateWindow();
+    ASSERT_TRUE(testing_support::waitUntil([&] { return w->isActiveWindow(); }));
+    w->List2->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(w->List2->currentRow(), 0);
+    EXPECT_EQ(selected(), -1);
+    EXPECT_EQ(label(), "Page Number Of Selected File: 0");
+
+    const QPointF at = w->List2->visualItemRect(w->List2->item(1)).center();
+    for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QMouseEvent e(type, at, w->List2->viewport()->mapToGlobal(at), Qt::LeftButton,
+                      type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                      Qt::NoModifier);
+        QApplication::sendEvent(w->List2->viewport(), &e);
+    }
+    EXPECT_EQ(selected(), 1);
+    EXPECT_EQ(label(), "Page Number of Selected File: 2");
+    QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+    QApplication::sendEvent(w->List2, &down);
+    EXPECT_EQ(selected(), 2);
+    EXPECT_EQ(label(), "Page Number of Selected File: 3");
+}
+
+TEST_F(Lists, AConversionRunLeavesThePageNumberAsItWas) {
+    QTemporaryDir program, pictures;
+    testing_support::writeScript(program.path() + "/pdftk.exe", "exec -a pdftk.exe pdftk \"$@\"");
+    forms::App::setPathOverride(win::fromHostPath(program.path()));
+    w->dosRunner = new DOSOutputs(w.get());
+    for (const QString name : {"a.png", "b.png"}) {
+        QImage page(40, 30, QImage::Format_RGB32);
+        page.fill(Qt::darkCyan);
+        ASSERT_TRUE(page.save(pictures.path() + "/" + name, "PNG"));
+        w->List1->addItem(win::fromHostPath(pictures.path() + "/" + name));
+        w->List2->addItem(name);
+    }
+    w->picDoor->hide();
+    w->show();
+    w->activateWindow();
+    ASSERT_TRUE(testing_support::waitUntil([&] { return w->isActiveWindow(); }));
+    w->Command3->setFocus();
+    w->Command3->click();
+    forms::App::setPathOverride(QString());
+
+    EXPECT_EQ(shell.opened, QStringList{"C:\\output"}) << "the run did not finish";
+    EXPECT_EQ(selected(), -1);
+    EXPECT_EQ(label(), "Page Number Of Selected File: 0");
 }
 
 // Runs one action on a fresh window holding the same entries and selection.

@@ -40,6 +40,8 @@ inline bool makePdf(const QString& hostPath, int pages, bool outline = false,
     cairo_surface_finish(surface);
     const bool ok = cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS;
     cairo_surface_destroy(surface);
+    // Cairo keeps its font faces in caches until told; nothing of cairo's outlives this call.
+    cairo_debug_reset_static_data();
     return ok;
 }
 

@@ -1,5 +1,6 @@
 // Opening a document: the dialog, the copy for names the code page cannot carry, the password
 // question, bad files and the view set-up after an open.
+#include "ScopedEnvironment.h"
 #include "Form1.h"
 #include "FormTestSupport.h"
 #include "GetFile.h"
@@ -128,6 +129,7 @@ TEST_F(OpeningTest, WrongOrNoPasswordLeavesNoDocumentAndAsksOnlyOnce) {
 }
 
 TEST_F(OpeningTest, NameBeyondTheCodePageOpensFromItsCopy) {
+    testing_support::ScopedEnvironment western{{"LUMIDOC_ACP", "1252"}};
     const QString host = makeDoc(QString::fromUtf8("Отчёт за год.pdf"), 3);
     open(host);
     EXPECT_EQ(DocPath, "c:\\tmp\\tmpocr.tmp");

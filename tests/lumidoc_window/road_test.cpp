@@ -1,5 +1,6 @@
 // The road of one request through the whole program: start, open a document whose name the
 // code page cannot carry, Start OCR, all pages, and the result file named after the copy.
+#include "ScopedEnvironment.h"
 #include "Form1.h"
 #include "FormTestSupport.h"
 #include "ProgramVariables.h"
@@ -26,6 +27,7 @@ using testing_support::writeFile;
 using testing_support::writeScript;
 
 TEST(Road, OpenACopiedDocumentAndRecogniseAllPages) {
+    testing_support::ScopedEnvironment western{{"LUMIDOC_ACP", "1252"}};
     Scene scene;
     // Stand-ins: the engine writes "page <base name>" for each page, WordPad logs its argument.
     writeScript(scene.program("ocr.exe"), "printf 'page %s\\n' \"$(basename \"$2\")\" > \"$2.txt\"");

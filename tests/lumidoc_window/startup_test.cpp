@@ -3,6 +3,7 @@
 #include "CommonDlgsW.h"
 #include "Form1.h"
 #include "FormTestSupport.h"
+#include "ScopedEnvironment.h"
 #include "ProgramVariables.h"
 #include "frmWizard.h"
 #include "modSpecialFolder.h"
@@ -142,6 +143,29 @@ TEST_F(StartupTest, NoGettingStartedForZeroMissingEmptyOrUnreadableSettings) {
     ASSERT_TRUE(waitUntil([&] { return !form.Timer2->isActive(); }, 15000));
     waitUntil([&] { return watch.seen; }, 200);
     EXPECT_FALSE(watch.seen);
+}
+
+TEST_F(StartupTest, AProgramFolderTheCodePageCannotCarryIsToldOnceAndTheProgramGoesOn) {
+    const QString folder = scene.program(QString::fromUtf8("Ωμέγα dir"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    forms::App::setPathOverride(win::fromHostPath(folder));
+    testing_support::ScopedEnvironment western{{"LUMIDOC_ACP", "1252"}};
+    ASSERT_TRUE(form.Form_Load());
+    ASSERT_EQ(scene.ui.shown.size(), 1);
+    EXPECT_EQ(scene.ui.shown[0].style, forms::vbCritical);
+    EXPECT_TRUE(scene.ui.shown[0].prompt.startsWith("The name of the program folder\r\n" + folder +
+                                                    "\r\n"));
+    EXPECT_TRUE(scene.ui.shown[0].prompt.contains("(code page 1252)"));
+    EXPECT_TRUE(scene.ui.shown[0].prompt.contains("ocr.exe"));
+    // The start-up went on to its end.
+    EXPECT_TRUE(form.Timer2->isActive());
+    form.Timer2->stop();
+
+    // In the folder's own code page nothing is said.
+    qputenv("LUMIDOC_ACP", "1253");
+    ASSERT_TRUE(form.Form_Load());
+    EXPECT_EQ(scene.ui.shown.size(), 1);
+    form.Timer2->stop();
 }
 
 TEST_F(StartupTest, NeverShowInAnUnwritableProgramFolderStillCloses) {

@@ -80,20 +80,50 @@ TEST(RecognitionBadInput, AWrongPasswordRendersNothingAndTheRightOneRenders) {
     DocPassword = "";
 }
 
-TEST(RecognitionBadInput, AMissingEngineIsReportedForEachPageAndTheRunGoesOn) {
-    RunHarness h(2);
-    QFile::remove(programFolder() + "/ocr.exe");
-    forms::ScriptedUi ui;
-    frmOCR f(h.view.viewer());
-    f.Option3->click();
-    f.cmdStart->click();
-    ASSERT_EQ(ui.shown.size(), 3);
-    EXPECT_EQ(ui.shown[0].prompt, "File or command not found");
-    EXPECT_EQ(ui.shown[0].style, forms::vbCritical);
-    EXPECT_EQ(ui.shown[1].prompt, "File or command not found");
-    EXPECT_EQ(ui.shown[2].title, "Completed");
-    EXPECT_EQ(h.onlyResult(), bom());
-    EXPECT_TRUE(h.pageFilesGone());
+TEST(RecognitionBadInput, AnEngineThatCannotBeStartedEndsTheRunAtThatPageWithOneMessage) {
+    const struct {
+        const char* what;
+        int scope;          // 1 current page, 2 range 1 to 3, 3 all pages
+        bool firstPageRead; // the engine starts once, then no more
+        QString processed;
+    } cases[] = {
+        {"missing from the start, all pages", 3, false, "Processed: "},
+        {"missing from the start, current page", 1, false, "Processed: "},
+        {"gone after the first page of a range", 2, true, "Processed: 1 Page(s)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        RunHarness h(3);
+        if (c.firstPageRead) {
+            // The stand-in takes its own right to run away once it has read its page.
+            installStandInEngine(h.engineLog, "chmod a-x \"$0\"");
+        } else {
+            QFile::remove(programFolder() + "/ocr.exe");
+        }
+        forms::ScriptedUi ui;
+        frmOCR f(h.view.viewer());
+        f.show();
+        if (c.scope == 2) {
+            f.Option2->click();
+            f.txtEnd->setText("3");
+        } else if (c.scope == 3) {
+            f.Option3->click();
+        }
+        f.cmdStart->click();
+
+        ASSERT_EQ(ui.shown.size(), 1);
+        EXPECT_EQ(ui.shown[0].prompt, "File or command not found");
+        EXPECT_EQ(ui.shown[0].style, forms::vbCritical);
+        EXPECT_EQ(h.engineCalls().size(), c.firstPageRead ? 1 : 0);
+        EXPECT_EQ(h.onlyResult(), c.firstPageRead ? bom() + "page 0001\n" : bom());
+        EXPECT_EQ(f.lblPage->text(), c.processed);
+        EXPECT_TRUE(h.wordpadCalls(0).isEmpty());
+        EXPECT_TRUE(f.isVisible());
+        EXPECT_EQ(f.cmdStart->text(), "Start");
+        EXPECT_TRUE(f.cmdStart->isEnabled());
+        EXPECT_FALSE(f.running());
+        EXPECT_TRUE(h.pageFilesGone());
+    }
 }
 
 TEST(RecognitionBadInput, AnOutputFolderThatCannotBeMadeIsReportedBeforeAnyPage) {

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -46,6 +47,22 @@ QByteArray readFile(const QString& hostPath) {
     QFile f(hostPath);
     if (!f.open(QIODevice::ReadOnly)) return QByteArray();
     return f.readAll();
+}
+
+QMap<QString, QByteArray> treeSnapshot(const QString& hostFolder) {
+    QMap<QString, QByteArray> out;
+    QDirIterator it(hostFolder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QFileInfo info = it.fileInfo();
+        QByteArray entry = QByteArray::number(int(info.permissions()), 16) + ' ';
+        if (info.isSymLink()) entry += "link " + info.symLinkTarget().toUtf8();
+        else if (info.isDir()) entry += "folder";
+        else entry += "file " + readFile(path);
+        out[path.mid(hostFolder.size())] = entry;
+    }
+    return out;
 }
 
 bool waitUntil(const std::function<bool()>& predicate, int timeoutMs) {

@@ -1,5 +1,6 @@
 #pragma once
 // Scratch folders for tests: a drive C of their own and a program folder of their own.
+#include <QMap>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -25,6 +26,10 @@ QString writeScript(const QString& hostPath, const QString& body);
 // Writes bytes to a host file, creating its folder.
 bool writeFile(const QString& hostPath, const QByteArray& bytes);
 QByteArray readFile(const QString& hostPath);
+
+// Every entry under a host folder, links not followed: relative path -> kind, permission bits
+// and content (for a link, where it points), so a test can show a tree was left as it was.
+QMap<QString, QByteArray> treeSnapshot(const QString& hostFolder);
 
 // Runs the event loop until the predicate holds or the time runs out; returns the predicate.
 bool waitUntil(const std::function<bool()>& predicate, int timeoutMs = 10000);

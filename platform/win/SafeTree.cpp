@@ -1,0 +1,301 @@
+#include "win/SafeTree.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QStringList>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+#include <unordered_set>
+#include <utility>
+
+#include "win/RuntimeError.h"
+#include "win/WinPath.h"
+
+namespace win {
+
+namespace {
+
+const char* const kWorkingFolders[] = {"tmp", "jpgtmp", "tmpfolipress", "ocrtmp"};
+
+struct SplitPath {
+    QString root;  // host folder the components start from; "" when the drive is not mapped
+    QStringList components;
+};
+
+// The host folder a Windows path starts from and its components, "." and ".." taken by name
+// and never above the drive's root.
+SplitPath splitPath(const QString& winPath) {
+    SplitPath s;
+    QString rest = winPath;
+    if (winPath.size() >= 2 && winPath[1] == ':' && winPath[0].isLetter()) {
+        const QChar drive = winPath[0].toUpper();
+        rest = winPath.mid(2);
+        if (drive == 'C') s.root = driveCFolder();
+        else if (drive == 'Z') s.root = QStringLiteral("/");
+        else return s;
+        if (s.root.isEmpty()) return s;
+    } else if (winPath.startsWith('\\') || winPath.startsWith('/')) {
+        s.root = QStringLiteral("/");
+    } else {
+        s.root = QDir::currentPath();
+    }
+    for (const QString& p : rest.replace('\\', '/').split('/', Qt::SkipEmptyParts)) {
+        if (p == ".") continue;
+        if (p == "..") {
+            if (!s.components.isEmpty()) s.components.removeLast();
+            continue;
+        }
+        s.components << p;
+    }
+    return s;
+}
+
+bool isDriveC(const QString& winPath) {
+    return winPath.size() >= 2 && winPath[1] == ':' && winPath[0].toUpper() == 'C';
+}
+
+// The C: form of a path that reaches into drive C some other way (a Z: or relative path).
+QString onDriveC(const QString& winPath) {
+    if (isDriveC(winPath) || driveCFolder().isEmpty()) return winPath;
+    return fromHostPath(toHostPath(winPath));
+}
+
+int openFolder(int at, const char* name) {
+    return ::openat(at, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+}
+
+// The name of an entry of the folder that equals `wanted` without regard to case.
+QByteArray matchWithoutCase(int folderFd, const QString& wanted) {
+    const int fd = ::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return QByteArray();
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return QByteArray();
+    }
+    QByteArray found;
+    while (dirent* e = ::readdir(dir)) {
+        if (QFile::decodeName(e->d_name).compare(wanted, Qt::CaseInsensitive) == 0) {
+            found = e->d_name;
+            break;
+        }
+    }
+    ::closedir(dir);
+    return found;
+}
+
+// The host name of a component in a folder: as spelled when it is there, else the entry that
+// matches without regard to case, else as spelled.
+QByteArray hostName(int folderFd, const QString& component) {
+    const QByteArray spelled = QFile::encodeName(component);
+    struct stat st;
+    if (::fstatat(folderFd, spelled.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0) return spelled;
+    const QByteArray other = matchWithoutCase(folderFd, component);
+    return other.isEmpty() ? spelled : other;
+}
+
+HeldEntry holdStrictly(const QString& winPath) {
+    const SplitPath s = splitPath(onDriveC(winPath));
+    if (s.root.isEmpty()) return HeldEntry::failed(ENOENT);
+    if (s.components.isEmpty()) return HeldEntry::failed(EINVAL);
+    int fd = ::open(QFile::encodeName(s.root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return HeldEntry::failed(errno);
+    for (int i = 0; i + 1 < s.components.size(); ++i) {
+        const int next = openFolder(fd, hostName(fd, s.components[i]).constData());
+        const int e = errno;
+        ::close(fd);
+        // A link where a folder should be: O_NOFOLLOW gives ELOOP (ENOTDIR with O_DIRECTORY on
+        // some systems); either way the walk ends here.
+        if (next < 0) return HeldEntry::failed(e == ENOTDIR ? ELOOP : e);
+        fd = next;
+    }
+    return HeldEntry(fd, hostName(fd, s.components.last()));
+}
+
+HeldEntry holdByHostPath(const QString& winPath) {
+    const QString host = toHostPath(winPath);
+    const QFileInfo info(host);
+    const QString name = info.fileName();
+    if (host.isEmpty() || name.isEmpty()) return HeldEntry::failed(EINVAL);
+    const int fd = ::open(QFile::encodeName(info.absolutePath()).constData(),
+                          O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return HeldEntry::failed(errno);
+    return HeldEntry(fd, QFile::encodeName(name));
+}
+
+// Deletes the folder `name` of the folder `parentFd` with everything in it.
+void deleteFolderIn(int parentFd, const char* name, const std::function<void()>& after) {
+    const int fd = openFolder(parentFd, name);
+    if (fd >= 0) {
+        struct stat st;
+        // Its entries can go only while the folder can be written.
+        if (::fstat(fd, &st) == 0 && !(st.st_mode & S_IWUSR))
+            ::fchmod(fd, (st.st_mode & 07777) | S_IWUSR);
+        DIR* dir = ::fdopendir(fd);
+        if (!dir) {
+            ::close(fd);
+        } else {
+            // The listing goes on after a subfolder, and is read again from its beginning once
+            // it ends, for entries made while messages were pumped; each name is tried once,
+            // so what cannot go is not visited again without end.
+            std::unordered_set<std::string> tried;
+            bool again = true;
+            while (again) {
+                again = false;
+                ::rewinddir(dir);
+                while (dirent* e = ::readdir(dir)) {
+                    const std::string entry = e->d_name;
+                    if (entry == "." || entry == ".." || !tried.insert(entry).second) continue;
+                    struct stat est;
+                    const bool known =
+                        ::fstatat(::dirfd(dir), entry.c_str(), &est, AT_SYMLINK_NOFOLLOW) == 0;
+                    if (known && S_ISDIR(est.st_mode)) {
+                        deleteFolderIn(::dirfd(dir), entry.c_str(), after);
+                        again = true;
+                    } else {
+                        // A file's own permissions do not matter for its removal here, and
+                        // changing them would reach every other name of a hard-linked file.
+                        ::unlinkat(::dirfd(dir), entry.c_str(), 0);
+                    }
+                    if (after) after();
+                }
+            }
+            ::closedir(dir);
+        }
+    }
+    ::unlinkat(parentFd, name, AT_REMOVEDIR);
+}
+
+QByteArray sideName(const QByteArray& target) {
+    static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    QByteArray tag;
+    for (int i = 0; i < 8; ++i) tag += letters[QRandomGenerator::global()->bounded(36)];
+    // Short enough for any file system whatever the target's length.
+    const QByteArray base = target.size() > 200 ? QByteArray() : target;
+    return "." + base + ".part-" + tag;
+}
+
+}  // namespace
+
+bool isWorkingPath(const QString& winPath) {
+    const QString path = onDriveC(winPath);
+    if (!isDriveC(path)) return false;
+    const SplitPath s = splitPath(path);
+    if (s.components.isEmpty()) return false;
+    for (const char* folder : kWorkingFolders) {
+        if (s.components.first().compare(QLatin1String(folder), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+HeldEntry::HeldEntry(int folderFd, QByteArray name) : fd_(folderFd), name_(std::move(name)) {}
+
+HeldEntry::HeldEntry(HeldEntry&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), name_(std::move(other.name_)), error_(other.error_) {}
+
+HeldEntry& HeldEntry::operator=(HeldEntry&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = std::exchange(other.fd_, -1);
+        name_ = std::move(other.name_);
+        error_ = other.error_;
+    }
+    return *this;
+}
+
+HeldEntry::~HeldEntry() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+HeldEntry HeldEntry::failed(int error) {
+    HeldEntry e;
+    e.error_ = error ? error : ENOENT;
+    return e;
+}
+
+HeldEntry holdEntry(const QString& winPath, bool strictly) {
+    return strictly ? holdStrictly(winPath) : holdByHostPath(winPath);
+}
+
+HeldEntry holdFileEntry(const QString& winPath) {
+    return holdEntry(winPath, isWorkingPath(winPath));
+}
+
+void deleteFolderTree(const QString& winPath, const std::function<void()>& afterEachEntry) {
+    const HeldEntry top = holdEntry(winPath, true);
+    if (!top.ok()) return;
+    struct stat st;
+    if (::fstatat(top.folder(), top.name(), &st, AT_SYMLINK_NOFOLLOW) != 0) return;
+    if (S_ISLNK(st.st_mode)) {
+        ::unlinkat(top.folder(), top.name(), 0);
+        return;
+    }
+    if (S_ISDIR(st.st_mode)) deleteFolderIn(top.folder(), top.name(), afterEachEntry);
+}
+
+FileReplacement::FileReplacement(const QString& winPath) : entry_(holdFileEntry(winPath)) {
+    if (!entry_.ok()) throw RuntimeError(kErrPathNotFound, "Path not found");
+    struct stat st;
+    if (::fstatat(entry_.folder(), entry_.name(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (S_ISDIR(st.st_mode)) throw RuntimeError(kErrPathFileAccess, "Path/File access error");
+        if (S_ISREG(st.st_mode)) {
+            // A read-only file is not replaced, as the platform refuses to write over one.
+            if (!(st.st_mode & S_IWUSR)) throw RuntimeError(kErrPermissionDenied, "Permission denied");
+            mode_ = st.st_mode & 07777;
+            haveMode_ = true;
+        }
+    }
+    for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+        side_ = sideName(entry_.name());
+        fd_ = ::openat(entry_.folder(), side_.constData(),
+                       O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd_ < 0 && errno != EEXIST) break;
+    }
+    if (fd_ < 0) {
+        const bool denied = errno == EACCES || errno == EPERM || errno == EROFS;
+        side_.clear();
+        if (denied) throw RuntimeError(kErrPermissionDenied, "Permission denied");
+        throw RuntimeError(kErrPathFileAccess, "Path/File access error");
+    }
+}
+
+FileReplacement::~FileReplacement() {
+    if (fd_ >= 0) ::close(fd_);
+    if (!committed_ && !side_.isEmpty()) ::unlinkat(entry_.folder(), side_.constData(), 0);
+}
+
+void FileReplacement::setMode(mode_t mode) {
+    mode_ = mode & 07777;
+    haveMode_ = true;
+}
+
+void FileReplacement::write(const char* data, qint64 size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd_, data, size_t(size));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) throw RuntimeError(kErrPathFileAccess, "Path/File access error");
+        data += n;
+        size -= n;
+    }
+}
+
+void FileReplacement::commit() {
+    if (committed_) return;
+    if (haveMode_) ::fchmod(fd_, mode_);
+    const bool closed = ::close(fd_) == 0;
+    fd_ = -1;
+    if (!closed || ::renameat(entry_.folder(), side_.constData(), entry_.folder(), entry_.name()) != 0)
+        throw RuntimeError(kErrPathFileAccess, "Path/File access error");
+    committed_ = true;
+}
+
+}  // namespace win

@@ -1,0 +1,90 @@
+#pragma once
+// The one place that decides what may be deleted and where working files may be written.
+//
+// Folder-tree deletion and every write into a working folder reach their entries from the
+// drive's root one folder at a time through folder descriptors (openat with O_NOFOLLOW, fstatat
+// without following, unlinkat), as rm -r does: no path is resolved twice and no symbolic link is
+// followed. A link met where a folder or file is expected is removed as a link, or the operation
+// fails; what it points at stays whole. Other writes (the output folder, the program folder)
+// reach their folder through the host's own look-up, as the user set it up.
+#include <QByteArray>
+#include <QString>
+
+#include <sys/types.h>
+
+#include <functional>
+
+namespace win {
+
+// True when a Windows path lies in one of the working folders on drive C ("c:\tmp",
+// "c:\jpgtmp", "c:\tmpfolipress", "c:\ocrtmp", the folders themselves included).
+bool isWorkingPath(const QString& winPath);
+
+// An open folder and the host name of one entry in it (the entry need not exist).
+class HeldEntry {
+public:
+    HeldEntry() = default;
+    HeldEntry(int folderFd, QByteArray name);
+    HeldEntry(HeldEntry&& other) noexcept;
+    HeldEntry& operator=(HeldEntry&& other) noexcept;
+    HeldEntry(const HeldEntry&) = delete;
+    HeldEntry& operator=(const HeldEntry&) = delete;
+    ~HeldEntry();
+
+    bool ok() const { return fd_ >= 0; }
+    int folder() const { return fd_; }
+    const char* name() const { return name_.constData(); }
+    int error() const { return error_; }  // errno of a failed look-up; ELOOP: a link on the way
+    static HeldEntry failed(int error);
+
+private:
+    int fd_ = -1;
+    QByteArray name_;
+    int error_ = 0;
+};
+
+// The entry a Windows path names. `strictly`: every folder from the drive's root on is opened
+// without following a link (the drive-C folder itself is the user's setting and is taken as it
+// is); a name that is not there as spelled is matched without regard to case. Otherwise the
+// entry's folder is opened by its host path. A drive root has no entry: fails with EINVAL.
+HeldEntry holdEntry(const QString& winPath, bool strictly);
+
+// The entry for writing or deleting a file: strict inside the working folders.
+HeldEntry holdFileEntry(const QString& winPath);
+
+// Deletes a folder with all its files and subfolders. The folder itself is reached strictly;
+// when it is a link, the link is removed and nothing it points at is touched. Entries are
+// taken in listing order; once a listing that met a subfolder ends, it is read again for
+// entries made meanwhile (entries already tried are passed over); each folder gets back its
+// owner write permission before its entries go.
+// `afterEachEntry` runs after every entry. Nothing is reported: what cannot go stays.
+void deleteFolderTree(const QString& winPath, const std::function<void()>& afterEachEntry);
+
+// Writing a file whole: the bytes go into a side file created exclusively beside the target
+// (its name cannot collide with an existing file), which commit() renames over the target. A
+// link at the target is replaced as a link. Only the side file made here is ever removed.
+class FileReplacement {
+public:
+    // Raises RuntimeError: the folder cannot be reached (76; a link on the way in a working
+    // folder), the target is a folder (75) or read-only (70), or no side file can be made.
+    explicit FileReplacement(const QString& winPath);
+    ~FileReplacement();  // removes the side file unless committed
+    FileReplacement(const FileReplacement&) = delete;
+    FileReplacement& operator=(const FileReplacement&) = delete;
+
+    int fd() const { return fd_; }  // open for reading and writing
+    void write(const char* data, qint64 size);  // raises 75 on a failed write
+    // Permission bits the file gets (those of the file it replaces, by default).
+    void setMode(mode_t mode);
+    void commit();  // raises 75; the target is left as it was
+
+private:
+    HeldEntry entry_;
+    QByteArray side_;
+    int fd_ = -1;
+    mode_t mode_ = 0;
+    bool haveMode_ = false;
+    bool committed_ = false;
+};
+
+}  // namespace win

@@ -1,0 +1,223 @@
+// What the file layer may touch: working folders are never written or emptied through a link,
+// a read-only file is not replaced, drive C is never a folder that holds the user's own files,
+// and a quoted argument reaches a program whole.
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include "TestSupport.h"
+#include "forms/SequentialFile.h"
+#include "win/CommandLine.h"
+#include "win/FileSystem.h"
+#include "win/RuntimeError.h"
+#include "win/WinPath.h"
+
+using testing_support::readFile;
+using testing_support::ScratchDriveC;
+using testing_support::treeSnapshot;
+using testing_support::writeFile;
+
+namespace {
+
+// A folder of the user's outside drive C, with a little of everything in it.
+struct UserFolder {
+    QTemporaryDir dir;
+    UserFolder() {
+        writeFile(path("info.txt"), "the user's info");
+        writeFile(path("tmp1.pdf"), "%PDF the user's");
+        writeFile(path("sub/deep.txt"), "deep");
+        writeFile(path("ro.txt"), "read-only");
+        QFile::setPermissions(path("ro.txt"), QFileDevice::ReadOwner);
+    }
+    ~UserFolder() { QFile::setPermissions(path("ro.txt"), QFileDevice::ReadOwner | QFileDevice::WriteOwner); }
+    QString path(const QString& name = QString()) const {
+        return name.isEmpty() ? dir.path() : dir.path() + "/" + name;
+    }
+};
+
+int errorOf(const std::function<void()>& statement) {
+    try {
+        statement();
+    } catch (const win::RuntimeError& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+// Values of HOME and friends for the life of a test.
+struct Env {
+    QList<std::pair<const char*, QByteArray>> saved;
+    void set(const char* name, const QByteArray& value) {
+        saved.append({name, qgetenv(name)});
+        if (value.isNull()) qunsetenv(name);
+        else qputenv(name, value);
+    }
+    ~Env() {
+        for (auto it = saved.rbegin(); it != saved.rend(); ++it) {
+            if (it->second.isNull()) qunsetenv(it->first);
+            else qputenv(it->first, it->second);
+        }
+    }
+};
+
+}  // namespace
+
+TEST(WorkingFiles, AreNeverWrittenOrDeletedThroughALinkedWorkingFolder) {
+    ScratchDriveC c;
+    UserFolder user;
+    const auto before = treeSnapshot(user.path());
+    ASSERT_TRUE(QFile::link(user.path(), c.hostPath("tmp")));
+    writeFile(c.hostPath("page.pdf"), "page");
+
+    EXPECT_NE(errorOf([] { win::killFile("c:\\tmp\\info.txt"); }), 0);
+    EXPECT_NE(errorOf([] { win::killFile("C:\\TMP\\Tmp1.PDF"); }), 0);
+    EXPECT_NE(errorOf([] { win::replaceFile("c:\\tmp\\info.txt", "run's info"); }), 0);
+    EXPECT_NE(errorOf([] { win::appendToFile("c:\\tmp\\info.txt", "more"); }), 0);
+    EXPECT_NE(errorOf([] { win::copyFile("c:\\page.pdf", "c:\\tmp\\tmp1.pdf"); }), 0);
+    EXPECT_NE(errorOf([] { forms::SequentialWriter w("c:\\tmp\\info.txt"); }), 0);
+    EXPECT_NE(errorOf([] { win::makeFolder("c:\\tmp\\sub\\new"); }), 0);
+    EXPECT_EQ(treeSnapshot(user.path()), before);
+
+    // Making the working folder puts a real folder where the link was.
+    win::makeFolder("c:\\tmp");
+    EXPECT_FALSE(QFileInfo(c.hostPath("tmp")).isSymLink());
+    EXPECT_TRUE(QFileInfo(c.hostPath("tmp")).isDir());
+    win::replaceFile("c:\\tmp\\info.txt", "run's info");
+    EXPECT_EQ(readFile(c.hostPath("tmp/info.txt")), "run's info");
+    EXPECT_EQ(treeSnapshot(user.path()), before);
+}
+
+TEST(WorkingFiles, ALinkInPlaceOfAWorkingFileIsReplacedAsALink) {
+    ScratchDriveC c;
+    UserFolder user;
+    const auto before = treeSnapshot(user.path());
+    writeFile(c.hostPath("jpgtmp/0.pdf"), "page 0");
+    for (const char* name : {"jpgtmp/1.pdf", "tmp/info.txt", "tmp/tmp1.pdf", "tmp/tmp.bmp"})
+        QDir().mkpath(QFileInfo(c.hostPath(name)).absolutePath());
+    ASSERT_TRUE(QFile::link(user.path("info.txt"), c.hostPath("tmp/info.txt")));
+    ASSERT_TRUE(QFile::link(user.path("tmp1.pdf"), c.hostPath("tmp/tmp1.pdf")));
+    ASSERT_TRUE(QFile::link(user.path("ro.txt"), c.hostPath("tmp/tmp.bmp")));
+    ASSERT_TRUE(QFile::link(user.path("sub"), c.hostPath("jpgtmp/1.pdf")));
+
+    forms::SequentialWriter info("c:\\tmp\\info.txt");
+    info.print("InfoKey: Title");
+    info.close();
+    win::copyFile("c:\\jpgtmp\\0.pdf", "c:\\tmp\\tmp1.pdf");
+    win::replaceFile("c:\\tmp\\tmp.bmp", "BM");
+    win::killFile("c:\\jpgtmp\\1.pdf");
+
+    EXPECT_EQ(readFile(c.hostPath("tmp/info.txt")), "InfoKey: Title\r\n");
+    EXPECT_EQ(readFile(c.hostPath("tmp/tmp1.pdf")), "page 0");
+    EXPECT_EQ(readFile(c.hostPath("tmp/tmp.bmp")), "BM");
+    EXPECT_FALSE(QFileInfo::exists(c.hostPath("jpgtmp/1.pdf")));
+    EXPECT_EQ(treeSnapshot(user.path()), before);
+}
+
+TEST(WorkingFiles, FoldersOutsideTheWorkingFoldersMayBeTheUsersLinks) {
+    // The output folder is the user's to lay out: a link there is followed as usual.
+    ScratchDriveC c;
+    UserFolder user;
+    ASSERT_TRUE(QFile::link(user.path(), c.hostPath("output")));
+    writeFile(c.hostPath("page.pdf"), "result");
+    win::copyFile("c:\\page.pdf", "c:\\output\\Scans.pdf");
+    EXPECT_EQ(readFile(user.path("Scans.pdf")), "result");
+}
+
+TEST(CopyFile, AReadOnlyTargetStaysAndNoOtherFileIsTouched) {
+    ScratchDriveC c;
+    writeFile(c.hostPath("new.pdf"), "new");
+    writeFile(c.hostPath("out/Scans.pdf"), "old");
+    QFile::setPermissions(c.hostPath("out/Scans.pdf"), QFileDevice::ReadOwner);
+    // Files of the user's with the names a side file might have had.
+    writeFile(c.hostPath("out/Scans.pdf.copying"), "mine");
+    writeFile(c.hostPath("out/.Scans.pdf.part-aaaaaaaa"), "mine too");
+    const auto before = treeSnapshot(c.hostPath("out"));
+
+    EXPECT_EQ(errorOf([] { win::copyFile("c:\\new.pdf", "c:\\out\\Scans.pdf"); }),
+              win::kErrPermissionDenied);
+    EXPECT_EQ(errorOf([] { win::replaceFile("c:\\out\\Scans.pdf", "new"); }),
+              win::kErrPermissionDenied);
+    EXPECT_EQ(treeSnapshot(c.hostPath("out")), before);
+
+    // A writable target is replaced, and only the copy's own side file ever existed.
+    QFile::setPermissions(c.hostPath("out/Scans.pdf"), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    win::copyFile("c:\\new.pdf", "c:\\out\\Scans.pdf");
+    EXPECT_EQ(readFile(c.hostPath("out/Scans.pdf")), "new");
+    EXPECT_EQ(QDir(c.hostPath("out")).entryList(QDir::Files | QDir::Hidden).size(), 3);
+    EXPECT_EQ(readFile(c.hostPath("out/Scans.pdf.copying")), "mine");
+    EXPECT_EQ(readFile(c.hostPath("out/.Scans.pdf.part-aaaaaaaa")), "mine too");
+}
+
+TEST(DriveC, AFolderThatCouldHoldTheUsersFilesIsRefused) {
+    const QStringList homes{"/home/ann", "/srv/users/ann/"};
+    for (const char* bad : {"/", "//", "/home", "/home/", "/home/ann", "/home/ann/", "/home/./ann",
+                            "/home/bob/../ann", "/srv", "/srv/users", "/srv/users/ann", ".", "",
+                            "drive_c", "~/drive_c", "../x"}) {
+        EXPECT_TRUE(win::driveCFolderRefused(bad, homes)) << bad;
+    }
+    for (const char* good : {"/home/ann/.local/share/lumidoc/drive_c", "/home/ann/x", "/tmp/c",
+                             "/home/bob", "/home/anna", "/srv/users/ann/drive_c"}) {
+        EXPECT_FALSE(win::driveCFolderRefused(good, homes)) << good;
+    }
+}
+
+TEST(DriveC, TheSettingIsCheckedAgainstTheHomeFolderAndItsLinks) {
+    QTemporaryDir root;  // a fake root: home folders and drive folders all live in it
+    const QString home = root.path() + "/home/ann";
+    QDir().mkpath(home + "/docs");
+    writeFile(home + "/tmp/keep.txt", "mine");
+    ASSERT_TRUE(QFile::link(home, root.path() + "/to-home"));
+    const auto before = treeSnapshot(root.path());
+    Env env;
+    env.set("HOME", home.toLocal8Bit());
+    env.set("XDG_DATA_HOME", QByteArray());
+
+    for (const QString& bad : {home, home + "/", root.path() + "/home", root.path() + "/to-home",
+                               QStringLiteral("/"), QStringLiteral("."), QStringLiteral("tmp")}) {
+        env.set("LUMIDOC_DRIVE_C", bad.toLocal8Bit());
+        const win::DriveCSetting d = win::driveCSetting();
+        EXPECT_FALSE(d.usable) << bad.toStdString();
+        EXPECT_EQ(d.folder, bad);
+        EXPECT_EQ(d.variable, "LUMIDOC_DRIVE_C");
+        // Drive C is then a missing drive: nothing on it can be reached.
+        EXPECT_EQ(win::driveCFolder(), "");
+        EXPECT_TRUE(win::toHostPath("c:\\tmp\\keep.txt").startsWith("/nonexistent-drive-C/"));
+        // Paths that need no drive C (the launcher's own folder) still map both ways.
+        EXPECT_TRUE(win::fromHostPath(home + "/tmp").startsWith("Z:"));
+        EXPECT_EQ(win::toHostPath(win::fromHostPath(home + "/tmp")), home + "/tmp");
+    }
+    EXPECT_EQ(treeSnapshot(root.path()), before);
+
+    env.set("LUMIDOC_DRIVE_C", (home + "/drive").toLocal8Bit());
+    EXPECT_TRUE(win::driveCSetting().usable);
+    EXPECT_EQ(win::toHostPath("c:\\tmp"), home + "/drive/tmp");
+
+    // By default drive C lies under the home folder; without a usable HOME the password
+    // database names it.
+    env.set("LUMIDOC_DRIVE_C", QByteArray());
+    EXPECT_EQ(win::driveCSetting().folder, home + "/.local/share/lumidoc/drive_c");
+    EXPECT_EQ(win::driveCSetting().variable, "");
+    for (const QByteArray& unusable : {QByteArray(), QByteArray(""), QByteArray("relative")}) {
+        env.set("HOME", unusable);
+        const win::DriveCSetting d = win::driveCSetting();
+        EXPECT_TRUE(d.folder.startsWith('/')) << d.folder.toStdString();
+        EXPECT_FALSE(d.folder.startsWith("/.local")) << d.folder.toStdString();
+        EXPECT_TRUE(d.folder.endsWith("/.local/share/lumidoc/drive_c"));
+        EXPECT_TRUE(d.usable);
+    }
+}
+
+TEST(CommandLine, AQuotedArgumentComesBackWhole) {
+    for (const QString& arg :
+         {QStringLiteral("C:\\out\\report-3-7-9-5-2.txt"), QStringLiteral("Z:\\a\\my\"doc-1.txt"),
+          QStringLiteral("a \"quoted\" name"), QStringLiteral("ends in \\"), QStringLiteral("\\\\\""),
+          QStringLiteral(""), QStringLiteral("tab\tand  spaces"), QStringLiteral("\"\"")}) {
+        EXPECT_EQ(win::splitCommandLine("prog.exe " + win::quoteArgument(arg)),
+                  QStringList({"prog.exe", arg}))
+            << arg.toStdString();
+    }
+    EXPECT_EQ(win::quoteArgument("C:\\out\\a b.txt"), "\"C:\\out\\a b.txt\"");
+}

@@ -1,0 +1,44 @@
+// The recognition run writes its page files only into a real work folder, never through a link,
+// and WordPad gets the result's path as one argument whatever characters it holds.
+#include <QFile>
+#include <QFileInfo>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include "RecognitionFixture.h"
+#include "forms/MessageBox.h"
+
+using namespace recognition_test;
+using testing_support::treeSnapshot;
+
+TEST(RecognitionRun, AWorkFolderThatIsALinkIsNeitherWrittenNorEmptied) {
+    RunHarness h(1);
+    QTemporaryDir user;
+    for (const char* f : {"0001.tif", "0001.txt", "0001.jpg", "r0001.txt"})
+        testing_support::writeFile(user.path() + "/" + f, QByteArray("the user's ") + f);
+    const auto before = treeSnapshot(user.path());
+    QDir(h.drive.hostPath("ocrtmp")).removeRecursively();
+    ASSERT_TRUE(QFile::link(user.path(), h.drive.hostPath("OCRtmp")));
+    forms::ScriptedUi ui;
+    frmOCR f(h.view.viewer());
+    f.show();
+    f.cmdStart->click();
+    EXPECT_EQ(h.onlyResult(), bom() + "page 0001\n");
+    EXPECT_FALSE(QFileInfo(h.drive.hostPath("OCRtmp")).isSymLink());
+    EXPECT_EQ(treeSnapshot(user.path()), before);
+}
+
+TEST(RecognitionRun, WordPadGetsAResultNamedWithQuotesAsOneArgument) {
+    RunHarness h(1);
+    makePdf(h.drive.hostPath("docs/my \"quoted\" doc.pdf"), {"page 1"}, QSizeF(200, 60));
+    DocPath = "C:\\docs\\my \"quoted\" doc.pdf";
+    forms::ScriptedUi ui;
+    frmOCR f(h.view.viewer());
+    f.show();
+    f.cmdStart->click();
+    ASSERT_EQ(h.results().size(), 0);
+    const QStringList results =
+        QDir(h.drive.hostPath("out")).entryList({"my \"quoted\" doc-*.txt"}, QDir::Files);
+    ASSERT_EQ(results.size(), 1);
+    EXPECT_EQ(h.wordpadCalls(), QStringList{h.drive.hostPath("out/" + results[0])});
+}

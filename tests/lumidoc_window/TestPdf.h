@@ -4,12 +4,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QString>
 #include <QStringList>
 
 #include <cairo-pdf.h>
 #include <cairo.h>
+
+#include "TestSupport.h"
 
 namespace test_pdf {
 
@@ -52,9 +53,7 @@ inline bool encryptPdf(const QString& from, const QString& to, const QString& us
     QStringList args{"--encrypt", userPassword, "owner-" + userPassword, QString::number(bits)};
     if (bits != 256)
         args = QStringList{"--allow-weak-crypto"} + args + QStringList{"--use-aes=n"};
-    QProcess p;
-    p.start("qpdf", args + QStringList{"--", from, to});
-    return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    return testing_support::runProgram("qpdf", args + QStringList{"--", from, to}) == 0;
 }
 
 // The first half of a real PDF: header and some objects, no cross-reference or trailer.

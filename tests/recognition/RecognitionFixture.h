@@ -8,7 +8,6 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -72,7 +71,7 @@ inline void installStandInEngine(const QString& logHostPath, const QString& extr
 // A real engine: tesseract with the program folder's language data.
 inline void installRealEngine() {
     QFile::remove(programFolder() + "/ocr.exe");
-    const int rc = QProcess::execute(
+    const int rc = testing_support::runProgram(
         QString(LUMIDOC_SOURCE_DIR) + "/tools/layout-program-folder.sh", {programFolder()});
     ASSERT_EQ(rc, 0);
 }

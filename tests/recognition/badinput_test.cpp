@@ -5,7 +5,6 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
@@ -52,7 +51,7 @@ TEST(RecognitionBadInput, AWrongPasswordRendersNothingAndTheRightOneRenders) {
     RunHarness h(1);
     const QString plain = h.drive.hostPath("docs/report.final.pdf");
     const QString locked = h.drive.hostPath("docs/locked.pdf");
-    ASSERT_EQ(QProcess::execute("pdftk", {plain, "output", locked, "user_pw", "opensesame"}), 0);
+    ASSERT_EQ(testing_support::runProgram("pdftk", {plain, "output", locked, "user_pw", "opensesame"}), 0);
     DocPath = "C:\\docs\\locked.pdf";
     installStandInEngine(h.engineLog, kNoImageNoText);
     {

@@ -1,5 +1,4 @@
 // The page renderer on documents the test makes: sizes, passwords, damaged files, TIFF export.
-#include <QProcess>
 
 #include <GfxState.h>
 
@@ -50,7 +49,7 @@ TEST(PageRenderer, RefusesMissingDamagedAndLockedDocuments) {
     EXPECT_EQ(pdfrender::OpenPDF("c:\\empty.pdf", ""), 0);
 
     makePdf(c.hostPath("plain.pdf"), {"secret words"});
-    ASSERT_EQ(QProcess::execute("pdftk", {c.hostPath("plain.pdf"), "output", c.hostPath("locked.pdf"),
+    ASSERT_EQ(testing_support::runProgram("pdftk", {c.hostPath("plain.pdf"), "output", c.hostPath("locked.pdf"),
                                           "user_pw", "opensesame", "owner_pw", "owner"}),
               0);
     EXPECT_EQ(pdfrender::OpenPDF("c:\\locked.pdf", ""), 0);
@@ -180,7 +179,7 @@ TEST(PageRenderer, PasswordsBeyondAsciiUnlockOldAndNewEncryption) {
         QStringList args{"--encrypt", password, "owner-" + password, QString::number(bits)};
         if (bits != 256) args = QStringList{"--allow-weak-crypto"} + args + QStringList{"--use-aes=n"};
         const QString name = QString("locked%1.pdf").arg(bits);
-        ASSERT_EQ(QProcess::execute("qpdf", args + QStringList{"--", c.hostPath("plain.pdf"),
+        ASSERT_EQ(testing_support::runProgram("qpdf", args + QStringList{"--", c.hostPath("plain.pdf"),
                                                                c.hostPath(name)}), 0);
         EXPECT_EQ(pdfrender::OpenPDF("c:\\" + name, "passwort"), 0) << bits;
         const int h = pdfrender::OpenPDF("c:\\" + name, password);

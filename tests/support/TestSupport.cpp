@@ -1,5 +1,13 @@
 #include "TestSupport.h"
 
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <cerrno>
+#include <vector>
+
+extern char** environ;
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
@@ -74,6 +82,21 @@ bool waitUntil(const std::function<bool()>& predicate, int timeoutMs) {
         QThread::msleep(5);
     }
     return true;
+}
+
+int runProgram(const QString& program, const QStringList& arguments) {
+    std::vector<QByteArray> bytes{program.toLocal8Bit()};
+    for (const QString& a : arguments) bytes.push_back(a.toLocal8Bit());
+    std::vector<char*> argv;
+    for (QByteArray& b : bytes) argv.push_back(b.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) return -1;
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 }  // namespace testing_support

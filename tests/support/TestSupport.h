@@ -2,6 +2,7 @@
 // Scratch folders for tests: a drive C of their own and a program folder of their own.
 #include <QMap>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <functional>
@@ -30,6 +31,12 @@ QByteArray readFile(const QString& hostPath);
 // Every entry under a host folder, links not followed: relative path -> kind, permission bits
 // and content (for a link, where it points), so a test can show a tree was left as it was.
 QMap<QString, QByteArray> treeSnapshot(const QString& hostFolder);
+
+// Runs a program found on the PATH with the test's own output and waits for it; its exit code,
+// -1 when it could not be started or did not exit normally. Started by posix_spawn, which
+// ThreadSanitizer follows (a QProcess child shares our memory until it execs, and so it can
+// hide the window thread's locks from the sanitizer).
+int runProgram(const QString& program, const QStringList& arguments);
 
 // Runs the event loop until the predicate holds or the time runs out; returns the predicate.
 bool waitUntil(const std::function<bool()>& predicate, int timeoutMs = 10000);

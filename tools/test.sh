@@ -1,12 +1,21 @@
 #!/usr/bin/env bash
-# Sets up what is missing, builds, and runs every test.
+# Sets up what is missing, builds, and runs every test: the suite, the media component's fuzz
+# targets (corpus replay, then 20 s each), and the suite under the sanitizers.
+#   tools/test.sh [-j JOBS]      (JOBS: build and test jobs, default all cores)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+jobs=$(nproc)
+while getopts "j:" opt; do
+  case $opt in
+    j) jobs=$OPTARG ;;
+    *) echo "usage: $0 [-j JOBS]" >&2; exit 2 ;;
+  esac
+done
+[[ $jobs =~ ^[1-9][0-9]*$ ]] || { echo "usage: $0 [-j JOBS]" >&2; exit 2; }
+
 tools/install-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$(nproc)"
-# The media component's fuzz targets under the sanitizers: replay the regression corpus, then a
-# short fuzzing run of every target.
-tools/fuzz-clipsight.sh 20
-cd build
-QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)" --timeout 600
+cmake --build build -j"$jobs"
+(cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$jobs" --timeout 600)
+tools/fuzz-clipsight.sh -j "$jobs" 20
+tools/test-sanitizers.sh -j "$jobs"

@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# The suite under the sanitizers, each in a build folder of its own:
+#  - build-asan: everything with AddressSanitizer and UndefinedBehaviorSanitizer, every test run;
+#  - build-tsan: the page renderer, the viewer control and the recognition run with
+#    ThreadSanitizer, their tests run.
+# Any sanitizer report fails the run, a report from a program a test started included.
+#   tools/test-sanitizers.sh [-j JOBS]      (JOBS: build and test jobs, default all cores)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=$(nproc)
+while getopts "j:" opt; do
+  case $opt in
+    j) jobs=$OPTARG ;;
+    *) echo "usage: $0 [-j JOBS]" >&2; exit 2 ;;
+  esac
+done
+[[ $jobs =~ ^[1-9][0-9]*$ ]] || { echo "usage: $0 [-j JOBS]" >&2; exit 2; }
+
+reports=$(mktemp -d)
+trap 'rm -rf "$reports"' EXIT
+export QT_QPA_PLATFORM=offscreen
+# Reports go to files as well, so one in a program a test started is not lost in its output.
+export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:log_path=$reports/asan"
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:log_path=$reports/ubsan"
+# Qt and poppler are not built for the sanitizer: their locks (futexes) are invisible to it, so
+# memory calls made from inside them (Qt's paint thread pool) are not judged; ours all are.
+export TSAN_OPTIONS="halt_on_error=1:ignore_noninstrumented_modules=1:log_path=$reports/tsan"
+
+failed=0
+check_reports() {  # name
+  if compgen -G "$reports/*" >/dev/null; then
+    echo "$1: sanitizer reports:"
+    cat "$reports"/*
+    rm -f "$reports"/*
+    failed=1
+  fi
+}
+
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer (build-asan)"
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMIDOC_SANITIZE=address,undefined >/dev/null
+cmake --build build-asan -j"$jobs" >/dev/null
+(cd build-asan && ctest --output-on-failure -j"$jobs" --timeout 900) || failed=1
+check_reports "build-asan"
+
+echo "== ThreadSanitizer (build-tsan)"
+tsan_targets=(recognition_renderer_test recognition_run_test recognition_badinput_test
+              recognition_dialog_test recognition_realengine_test recognition_data_safety_test
+              lumidocwin_pdfview_test)
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMIDOC_SANITIZE=thread >/dev/null
+cmake --build build-tsan -j"$jobs" --target "${tsan_targets[@]}" >/dev/null
+(cd build-tsan && ctest --output-on-failure -j"$jobs" --timeout 900 \
+   -R '^(PageRenderer|PdfViewTest|Recognition[A-Za-z]*|RealEngine|frmOCR)\.') || failed=1
+check_reports "build-tsan"
+
+if [ "$failed" -ne 0 ]; then
+  echo "test-sanitizers: FAILED"
+  exit 1
+fi
+echo "test-sanitizers: all passed"

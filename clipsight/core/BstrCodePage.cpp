@@ -1,5 +1,7 @@
 #include "BstrCodePage.h"
 
+#include "win/LocaleCodePage.h"
+
 #include <iconv.h>
 
 #include <cerrno>
@@ -55,15 +57,11 @@ bool Convert(const Converter& conv, const char* in, size_t inLen, std::string* o
 }  // namespace
 
 std::string AnsiCodePageName() {
-    const char* acp = std::getenv("LUMIDOC_ACP");
-    if (!acp || !*acp) return "CP1252";
-    bool digits = true;
-    for (const char* p = acp; *p; ++p)
-        if (*p < '0' || *p > '9') digits = false;
-    if (!digits) return acp;
-    if (std::strcmp(acp, "65001") == 0) return "UTF-8";
-    if (std::strcmp(acp, "20127") == 0) return "ASCII";
-    return std::string("CP") + acp;
+    const std::string number = win::ansiCodePageSetting();
+    if (number.empty()) return std::getenv("LUMIDOC_ACP");  // an iconv name
+    if (number == "65001") return "UTF-8";
+    if (number == "20127") return "ASCII";
+    return "CP" + number;
 }
 
 bool WideToAnsi(const char16_t* text, size_t length, std::string* out) {

@@ -1,12 +1,13 @@
-// Conversions between UTF-16 text and 8-bit text in the ANSI code page: Windows-1252 unless the
-// environment variable LUMIDOC_ACP names another (a number such as 936, or an iconv name).
+// Conversions between UTF-16 text and 8-bit text in the ANSI code page: the one the platform
+// gives the locale's language (Windows-1252 for most) unless the environment variable
+// LUMIDOC_ACP names another (a number such as 936, or an iconv name).
 #pragma once
 #include <cstddef>
 #include <string>
 
 namespace clipsight {
 
-// The iconv name of the ANSI code page in force ("CP1252" by default).
+// The iconv name of the ANSI code page in force ("CP1252" for most languages, "CP1253" for Greek).
 std::string AnsiCodePageName();
 
 // UTF-16 to ANSI; a character the code page cannot carry becomes '?'. False when no converter exists.

@@ -1,5 +1,7 @@
 #include "win/CodePage.h"
 
+#include "win/LocaleCodePage.h"
+
 #include <iconv.h>
 
 #include <cerrno>
@@ -58,62 +60,11 @@ QByteArray utf16Bytes(const QString& text) {
 
 }  // namespace
 
-QByteArray environmentLocale() {
-    for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
-        const QByteArray value = qgetenv(name).trimmed();
-        if (!value.isEmpty()) return value;
-    }
-    return QByteArray();
-}
-
-int codePageForLocale(const QByteArray& locale) {
-    // language[_TERRITORY][.codeset][@modifier]
-    const int at = locale.indexOf('@');
-    const QByteArray modifier = at < 0 ? QByteArray() : locale.mid(at + 1).toLower();
-    QByteArray name = at < 0 ? locale : locale.left(at);
-    const int dot = name.indexOf('.');
-    if (dot >= 0) name.truncate(dot);
-    const int bar = name.indexOf('_');
-    const QByteArray language = (bar < 0 ? name : name.left(bar)).toLower();
-    const QByteArray territory = bar < 0 ? QByteArray() : name.mid(bar + 1).toUpper();
-
-    // Languages written in either script go by the script the locale names.
-    if (modifier == "latin" && language == "sr") return 1250;
-    if (modifier == "cyrillic" && (language == "uz" || language == "az" || language == "bs"))
-        return 1251;
-    if (language == "zh")
-        return (territory == "TW" || territory == "HK" || territory == "MO") ? 950 : 936;
-
-    static const struct {
-        const char* language;
-        int codePage;
-    } kByLanguage[] = {
-        {"th", 874},   {"ja", 932},   {"ko", 949},
-        {"pl", 1250},  {"cs", 1250},  {"sk", 1250},  {"hu", 1250},  {"sl", 1250},
-        {"hr", 1250},  {"ro", 1250},  {"sq", 1250},  {"bs", 1250},  {"tk", 1250},
-        {"ru", 1251},  {"uk", 1251},  {"be", 1251},  {"bg", 1251},  {"sr", 1251},
-        {"mk", 1251},  {"kk", 1251},  {"ky", 1251},  {"tt", 1251},  {"mn", 1251},
-        {"ba", 1251},  {"sah", 1251}, {"tg", 1251},
-        {"el", 1253},
-        {"tr", 1254},  {"az", 1254},  {"uz", 1254},
-        {"he", 1255},  {"iw", 1255},  {"yi", 1255},
-        {"ar", 1256},  {"fa", 1256},  {"ur", 1256},  {"ug", 1256},  {"ckb", 1256},
-        {"et", 1257},  {"lv", 1257},  {"lt", 1257},
-        {"vi", 1258},
-    };
-    for (const auto& entry : kByLanguage) {
-        if (language == entry.language) return entry.codePage;
-    }
-    return 1252;  // "C", "POSIX" and every other language
-}
-
 QByteArray ansiCodePageName() {
-    QByteArray acp = qgetenv("LUMIDOC_ACP").trimmed();
-    if (acp.isEmpty()) acp = QByteArray::number(codePageForLocale(environmentLocale()));
-    if (acp == "1252") return "WINDOWS-1252";
-    bool numeric = false;
-    acp.toInt(&numeric);
-    return numeric ? "CP" + acp : acp;
+    const std::string number = ansiCodePageSetting();
+    if (number.empty()) return qgetenv("LUMIDOC_ACP").trimmed();  // an iconv name
+    if (number == "1252") return "WINDOWS-1252";
+    return "CP" + QByteArray::fromStdString(number);
 }
 
 QString ansiCodePageLabel() {

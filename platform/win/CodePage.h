@@ -5,14 +5,9 @@
 #include <QByteArray>
 #include <QString>
 
+#include "win/LocaleCodePage.h"
+
 namespace win {
-
-// The locale that governs characters: LC_ALL, then LC_CTYPE, then LANG (the first not empty).
-QByteArray environmentLocale();
-
-// The ANSI code page the platform gives a system locale in this language ("el_GR.UTF-8" gives
-// 1253, "sr_RS@latin" 1250); 1252 for every other language and for "C" and "POSIX".
-int codePageForLocale(const QByteArray& locale);
 
 // iconv name of the ANSI code page in force ("WINDOWS-1252", "CP936", ...).
 QByteArray ansiCodePageName();

@@ -327,7 +327,8 @@ TEST_F(AbiTest, WindowsPathsAndTheAnsiCodePage) {
     if (previous) setenv("LUMIDOC_DRIVE_C", saved.c_str(), 1);
     else unsetenv("LUMIDOC_DRIVE_C");
 
-    // A name the code page carries, and one it cannot (its characters become '?').
+    // A name code page 1252 carries, and one it cannot (its characters become '?').
+    setenv("LUMIDOC_ACP", "1252", 1);
     const std::string accented = dir.Write("Caf\xC3\xA9.mp4", mp4);
     info = OpenOk(accented, 10);
     EXPECT_EQ(info->ops->GetStreamCount(info), 2);

@@ -62,6 +62,7 @@ TEST(ObjectsGuidTest, TextFormAndIds) {
 
 TEST(ObjectsCodePageTest, Windows1252ByDefault) {
     EnvVar acp("LUMIDOC_ACP", nullptr);
+    EnvVar all("LC_ALL", "en_US.UTF-8");
     EXPECT_EQ(AnsiCodePageName(), "CP1252");
     std::string ansi;
     ASSERT_TRUE(WideToAnsi(u"Caf\u00e9 \u20ac \u4e2d", 8, &ansi));
@@ -81,6 +82,17 @@ TEST(ObjectsCodePageTest, Windows1252ByDefault) {
 }
 
 TEST(ObjectsCodePageTest, CodePageFromTheEnvironment) {
+    {
+        // The locale's language chooses, as for the programs; LUMIDOC_ACP overrides it.
+        EnvVar none("LUMIDOC_ACP", nullptr);
+        EnvVar greek("LC_ALL", "el_GR.UTF-8");
+        EXPECT_EQ(AnsiCodePageName(), "CP1253");
+        std::string ansi;
+        ASSERT_TRUE(WideToAnsi(u"\u03a9", 1, &ansi));
+        EXPECT_EQ(ansi, "\xD9");
+        EnvVar acp("LUMIDOC_ACP", "1252");
+        EXPECT_EQ(AnsiCodePageName(), "CP1252");
+    }
     {
         EnvVar acp("LUMIDOC_ACP", "936");
         EXPECT_EQ(AnsiCodePageName(), "CP936");
@@ -146,7 +158,7 @@ TEST(ObjectsPathTest, DrivesAndHostPaths) {
     EXPECT_FALSE(HostPathFromAnsiPath("E:\\movie.mp4", &out));
     EXPECT_FALSE(HostPathFromAnsiPath(nullptr, &out));
     // An 8-bit name in the code page is spelled in UTF-8 on the host.
-    EnvVar acp("LUMIDOC_ACP", nullptr);
+    EnvVar acp("LUMIDOC_ACP", "1252");
     ASSERT_TRUE(HostPathFromAnsiPath("/tmp/Caf\xE9.ts", &out));
     EXPECT_EQ(out, "/tmp/Caf\xC3\xA9.ts");
 }
@@ -173,7 +185,7 @@ TEST(ObjectsStreamInfoTest, NewObjectAndNullName) {
 }
 
 TEST(ObjectsStreamInfoTest, NameComesFromTheAnsiCodePage) {
-    EnvVar acp("LUMIDOC_ACP", nullptr);
+    EnvVar acp("LUMIDOC_ACP", "1252");
     StreamRecord record{};
     std::strcpy(record.name, "Caf\xE9");
     record.rate = 48000;

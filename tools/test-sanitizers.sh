@@ -7,14 +7,7 @@
 #   tools/test-sanitizers.sh [-j JOBS]      (JOBS: build and test jobs, default all cores)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-jobs=$(nproc)
-while getopts "j:" opt; do
-  case $opt in
-    j) jobs=$OPTARG ;;
-    *) echo "usage: $0 [-j JOBS]" >&2; exit 2 ;;
-  esac
-done
-[[ $jobs =~ ^[1-9][0-9]*$ ]] || { echo "usage: $0 [-j JOBS]" >&2; exit 2; }
+. tools/jobs.sh
 
 reports=$(mktemp -d)
 trap 'rm -rf "$reports"' EXIT

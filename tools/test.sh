@@ -4,14 +4,7 @@
 #   tools/test.sh [-j JOBS]      (JOBS: build and test jobs, default all cores)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-jobs=$(nproc)
-while getopts "j:" opt; do
-  case $opt in
-    j) jobs=$OPTARG ;;
-    *) echo "usage: $0 [-j JOBS]" >&2; exit 2 ;;
-  esac
-done
-[[ $jobs =~ ^[1-9][0-9]*$ ]] || { echo "usage: $0 [-j JOBS]" >&2; exit 2; }
+. tools/jobs.sh
 
 tools/install-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

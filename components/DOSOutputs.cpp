@@ -39,6 +39,11 @@ QString DOSOutputs::ExecuteCommand(const QString& CommandLine) {
     std::unique_ptr<clsWaitableTimer> pause;
     char buffer[1024];
     do {
+        // Each pass opens with its 50 ms pause, so the pass that finds the watched program gone
+        // ends the run at once: the end is seen half a pause after it happens, on average,
+        // instead of a pause and a half.
+        if (!pause) pause = std::make_unique<clsWaitableTimer>();
+        pause->Wait(50);
         const long long waiting = win::bytesWaiting(child.outputFd);
         if (waiting != 0) {
             const long long n = win::readPipe(child.outputFd, buffer, sizeof buffer);
@@ -52,8 +57,6 @@ QString DOSOutputs::ExecuteCommand(const QString& CommandLine) {
             keepGoing = false;
         }
         win::pumpMessages();
-        if (!pause) pause = std::make_unique<clsWaitableTimer>();
-        pause->Wait(50);
     } while (keepGoing);
 
     win::closeFd(child.outputFd);

@@ -1,6 +1,6 @@
 #pragma once
 // The conversion run's use of the image library: a look at a file's content, and turning one
-// image into the 24-bit page bitmap.
+// image into the page bitmap.
 #include <QString>
 
 namespace FreeImageBinding {
@@ -36,10 +36,11 @@ struct Converted {
     bool tooLarge = false;  // refused by its size before decoding
     int width = 0;   // pixels
     int height = 0;
+    bool grey = false;  // saved as 8-bit greys
 };
 
-// Loads the image in the given format and saves it as a 24-bit BMP (replacing the target),
-// releasing the bitmaps at once. Fails on a picture whose size is unknown or too large (before
+// Loads the image in the given format and saves it as a BMP (replacing the target): 8-bit greys
+// for a grey picture, 24-bit colour otherwise, releasing the bitmaps at once. Fails on a picture whose size is unknown or too large (before
 // decoding it), on a file the library cannot load and on a JPEG that the library reports
 // damaged (it would otherwise hand back a partly grey picture).
 Converted ConvertToBmp(int format, const QString& sourceWinPath, const QString& bmpWinPath);

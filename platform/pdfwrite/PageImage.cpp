@@ -1,14 +1,27 @@
 #include "pdfwrite/PageImage.h"
 
+#include <algorithm>
 #include <csetjmp>
+#include <cerrno>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <jpeglib.h>
+#include <jerror.h>
 
 #include <QFileInfo>
 
 namespace pdfbox {
+
+static_assert(FI_RGBA_BLUE == 0 && FI_RGBA_GREEN == 1 && FI_RGBA_RED == 2,
+              "the image library keeps pixels in blue, green, red order");
 
 namespace {
 
@@ -18,6 +31,54 @@ void ensureFreeImage() {
         return true;
     }();
     (void)ready;
+}
+
+bool greyPalette(FIBITMAP* dib) {
+    const RGBQUAD* pal = FreeImage_GetPalette(dib);
+    if (!pal) return false;
+    for (unsigned i = 0; i < FreeImage_GetColorsUsed(dib); ++i) {
+        if (pal[i].rgbRed != pal[i].rgbGreen || pal[i].rgbGreen != pal[i].rgbBlue) return false;
+    }
+    return true;
+}
+
+// A palette picture with transparent entries, those entries laid on white in a copy's palette.
+FIBITMAP* paletteOnWhite(FIBITMAP* dib) {
+    FIBITMAP* copy = FreeImage_Clone(dib);
+    if (!copy) return nullptr;
+    RGBQUAD* pal = FreeImage_GetPalette(copy);
+    const BYTE* alpha = FreeImage_GetTransparencyTable(copy);
+    const unsigned n = std::min(FreeImage_GetTransparencyCount(copy), FreeImage_GetColorsUsed(copy));
+    for (unsigned i = 0; pal && alpha && i < n; ++i) {
+        for (BYTE* c : {&pal[i].rgbRed, &pal[i].rgbGreen, &pal[i].rgbBlue})
+            *c = BYTE((*c * alpha[i] + 255 * (255 - alpha[i]) + 127) / 255);
+    }
+    FreeImage_SetTransparent(copy, FALSE);
+    return copy;
+}
+
+// The page form of a standard (FIT_BITMAP) bitmap.
+FIBITMAP* standardPageForm(FIBITMAP* dib) {
+    const unsigned bpp = FreeImage_GetBPP(dib);
+    if (bpp <= 8 && FreeImage_GetPalette(dib)) {
+        FIBITMAP* opaque = FreeImage_IsTransparent(dib) ? paletteOnWhite(dib) : dib;
+        if (!opaque) return nullptr;
+        FIBITMAP* out = opaque;
+        if (!isGreyRamp(opaque)) {
+            out = greyPalette(opaque) ? FreeImage_ConvertToGreyscale(opaque) : FreeImage_ConvertTo24Bits(opaque);
+            if (opaque != dib) FreeImage_Unload(opaque);
+        }
+        return out;
+    }
+    if (bpp == 24) return dib;
+    if (FreeImage_IsTransparent(dib) || bpp == 32) {
+        RGBQUAD white = {255, 255, 255, 0};
+        FIBITMAP* rgba = bpp == 32 ? dib : FreeImage_ConvertTo32Bits(dib);
+        FIBITMAP* out = rgba ? FreeImage_Composite(rgba, FALSE, &white, nullptr) : nullptr;
+        if (rgba && rgba != dib) FreeImage_Unload(rgba);
+        if (out) return out;
+    }
+    return FreeImage_ConvertTo24Bits(dib);
 }
 
 // libjpeg reports fatal errors through a callback that must not return; the encoder below
@@ -34,115 +95,292 @@ struct JpegFailure {
     std::longjmp(f->back, 1);
 }
 
+// The encoder writes into one buffer, made large enough for any page scan at full quality,
+// that grows when a picture needs more.
+struct JpegOutput {
+    jpeg_destination_mgr mgr;
+    JpegBytes* bytes;
+    size_t capacity;
+};
+
+void initOutput(j_compress_ptr cinfo) {
+    auto* o = reinterpret_cast<JpegOutput*>(cinfo->dest);
+    o->mgr.next_output_byte = o->bytes->data.get();
+    o->mgr.free_in_buffer = o->capacity;
+}
+
+boolean growOutput(j_compress_ptr cinfo) {
+    auto* o = reinterpret_cast<JpegOutput*>(cinfo->dest);
+    auto* more = new (std::nothrow) unsigned char[o->capacity * 2];
+    if (!more) ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 0);
+    std::memcpy(more, o->bytes->data.get(), o->capacity);
+    o->bytes->data.reset(more);
+    o->mgr.next_output_byte = o->bytes->data.get() + o->capacity;
+    o->mgr.free_in_buffer = o->capacity;
+    o->capacity *= 2;
+    return TRUE;
+}
+
+void termOutput(j_compress_ptr cinfo) {
+    auto* o = reinterpret_cast<JpegOutput*>(cinfo->dest);
+    o->bytes->size = o->capacity - o->mgr.free_in_buffer;
+}
+
+// ---- Pictures ---------------------------------------------------------------------------
+
+quint32 le32(const unsigned char* p) {
+    return quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24;
+}
+quint16 le16(const unsigned char* p) { return quint16(p[0] | p[1] << 8); }
+
+// A plain BMP read straight from its file, one strip of rows at a time: the page bitmap of the
+// conversion run is read without decoding or copying it whole.
+class BmpStrips : public PagePicture {
+public:
+    ~BmpStrips() override {
+        if (fd_ >= 0) ::close(fd_);
+    }
+
+    // nullptr when the file is no plain BMP of 24 bits or of 8-bit greys (another reader
+    // takes it then).
+    static std::unique_ptr<BmpStrips> open(const std::string& hostPath) {
+        const int fd = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return nullptr;
+        std::unique_ptr<BmpStrips> bmp(new BmpStrips);
+        bmp->fd_ = fd;
+        return bmp->readHeader() ? std::move(bmp) : nullptr;
+    }
+
+    unsigned readRows(unsigned first, unsigned count, const unsigned char** rows) override {
+        if (first >= height_) return 0;
+        unsigned n = std::min({count, height_ - first, unsigned(strip_.size() / stride_)});
+        if (n == 0) n = 1;
+        // Rows first .. first + n - 1 from the top are one run of the file, kept bottom-up
+        // unless the header says otherwise.
+        const unsigned fileRow = bottomUp_ ? height_ - first - n : first;
+        const off_t at = off_t(pixels_) + off_t(fileRow) * off_t(stride_);
+        const size_t want = size_t(n) * stride_;
+        size_t got = 0;
+        while (got < want) {
+            const ssize_t r = ::pread(fd_, strip_.data() + got, want - got, at + off_t(got));
+            if (r < 0 && errno == EINTR) continue;
+            if (r <= 0) return 0;
+            got += size_t(r);
+        }
+        for (unsigned i = 0; i < n; ++i)
+            rows[i] = strip_.data() + size_t(bottomUp_ ? n - 1 - i : i) * stride_;
+        return n;
+    }
+
+private:
+    BmpStrips() = default;
+
+    bool readHeader() {
+        unsigned char h[54];
+        struct stat st;
+        if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+        if (::pread(fd_, h, sizeof h, 0) != ssize_t(sizeof h) || h[0] != 'B' || h[1] != 'M') return false;
+        const quint32 infoSize = le32(h + 14);
+        const qint32 w = qint32(le32(h + 18));
+        const qint32 hh = qint32(le32(h + 22));
+        const unsigned bits = le16(h + 28);
+        if (infoSize < 40 || le16(h + 26) != 1 || le32(h + 30) != 0 /* BI_RGB */) return false;
+        if (w <= 0 || hh == 0 || hh == INT32_MIN || (bits != 24 && bits != 8)) return false;
+        width_ = unsigned(w);
+        height_ = unsigned(hh < 0 ? -hh : hh);
+        bottomUp_ = hh > 0;
+        grey_ = bits == 8;
+        stride_ = ((quint64(width_) * bits + 31) / 32) * 4;
+        pixels_ = le32(h + 10);
+        if (grey_) {
+            // Only the grey ramp: each byte is the grey it shows.
+            const quint32 used = le32(h + 46);
+            if (used != 0 && used != 256) return false;
+            unsigned char pal[1024];
+            if (::pread(fd_, pal, sizeof pal, off_t(14) + infoSize) != ssize_t(sizeof pal)) return false;
+            for (int i = 0; i < 256; ++i) {
+                if (pal[4 * i] != i || pal[4 * i + 1] != i || pal[4 * i + 2] != i) return false;
+            }
+        }
+        if (quint64(pixels_) + quint64(stride_) * height_ > quint64(st.st_size)) return false;
+        strip_.resize(std::max<size_t>(stride_, size_t(1) << 20));
+        return true;
+    }
+
+    int fd_ = -1;
+    quint64 stride_ = 0;  // bytes of a row in the file
+    quint32 pixels_ = 0;  // where the rows start
+    bool bottomUp_ = true;
+    std::vector<unsigned char> strip_;
+};
+
+// Any other picture, decoded whole by the image library.
+class DecodedPicture : public PagePicture {
+public:
+    explicit DecodedPicture(FIBITMAP* page) : page_(page) {
+        width_ = FreeImage_GetWidth(page);
+        height_ = FreeImage_GetHeight(page);
+        grey_ = FreeImage_GetBPP(page) == 8;
+    }
+    ~DecodedPicture() override { FreeImage_Unload(page_); }
+
+    unsigned readRows(unsigned first, unsigned count, const unsigned char** rows) override {
+        if (first >= height_) return 0;
+        const unsigned n = std::max(1u, std::min(count, height_ - first));
+        // The library keeps rows bottom-up.
+        for (unsigned i = 0; i < n; ++i) rows[i] = FreeImage_GetScanLine(page_, int(height_ - 1 - first - i));
+        return n;
+    }
+
+private:
+    FIBITMAP* page_;
+};
+
 }  // namespace
 
-FIBITMAP* loadRgb24(const std::string& hostPath, std::string& error) {
+bool isGreyRamp(FIBITMAP* dib) {
+    if (FreeImage_GetImageType(dib) != FIT_BITMAP || FreeImage_GetBPP(dib) != 8 ||
+        FreeImage_IsTransparent(dib) || FreeImage_GetColorsUsed(dib) != 256)
+        return false;
+    const RGBQUAD* pal = FreeImage_GetPalette(dib);
+    for (int i = 0; pal && i < 256; ++i) {
+        if (pal[i].rgbRed != i || pal[i].rgbGreen != i || pal[i].rgbBlue != i) return false;
+    }
+    return pal != nullptr;
+}
+
+FIBITMAP* pageForm(FIBITMAP* dib) {
+    const FREE_IMAGE_TYPE type = FreeImage_GetImageType(dib);
+    if (type == FIT_BITMAP) return standardPageForm(dib);
+    // 16-bit grey keeps its upper byte, as 16-bit colour does, which the library loads as 48 or
+    // 64 bits a pixel and becomes 24 or 32 bits; other one-channel types are scaled to 8 bits.
+    FIBITMAP* std8 = type == FIT_UINT16 ? FreeImage_ConvertTo8Bits(dib)
+                                        : FreeImage_ConvertToStandardType(dib, TRUE);
+    if (!std8 && (type == FIT_RGB16 || type == FIT_RGBF)) std8 = FreeImage_ConvertTo24Bits(dib);
+    if (!std8 && (type == FIT_RGBA16 || type == FIT_RGBAF)) std8 = FreeImage_ConvertTo32Bits(dib);
+    if (!std8) return nullptr;
+    FIBITMAP* out = standardPageForm(std8);
+    if (out != std8) FreeImage_Unload(std8);
+    return out;
+}
+
+std::unique_ptr<PagePicture> PagePicture::open(const std::string& hostPath, std::string& error) {
     ensureFreeImage();
     if (!QFileInfo(QString::fromStdString(hostPath)).isFile()) {
         error = "The picture file does not exist";
         return nullptr;
     }
+    if (std::unique_ptr<BmpStrips> bmp = BmpStrips::open(hostPath)) return bmp;
     FREE_IMAGE_FORMAT fif = FreeImage_GetFileType(hostPath.c_str(), 0);
     if (fif == FIF_UNKNOWN) fif = FreeImage_GetFIFFromFilename(hostPath.c_str());
     if (fif == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(fif)) {
         error = "The file is not a picture this library can read";
         return nullptr;
     }
-    FIBITMAP* dib = FreeImage_Load(fif, hostPath.c_str(), 0);
+    // JPEG pictures with the accurate inverse DCT: the fast one loses detail a page keeps.
+    FIBITMAP* dib = FreeImage_Load(fif, hostPath.c_str(), fif == FIF_JPEG ? JPEG_ACCURATE : 0);
     if (!dib) {
         error = "The picture file cannot be read";
         return nullptr;
     }
-    // 16-bit and floating-point pictures first become ordinary 8-bit-per-channel bitmaps.
-    if (FreeImage_GetImageType(dib) != FIT_BITMAP) {
-        FIBITMAP* std8 = FreeImage_ConvertToStandardType(dib, TRUE);
-        if (!std8) {
-            const FREE_IMAGE_TYPE t = FreeImage_GetImageType(dib);
-            if (t == FIT_RGB16 || t == FIT_RGBA16) std8 = FreeImage_ConvertTo24Bits(dib);
-        }
-        FreeImage_Unload(dib);
-        dib = std8;
-        if (!dib) {
-            error = "The picture's pixel format cannot be converted";
-            return nullptr;
-        }
+    FIBITMAP* page = pageForm(dib);
+    if (page != dib) FreeImage_Unload(dib);
+    if (!page) {
+        error = "The picture's pixel format cannot be converted";
+        return nullptr;
     }
-    FIBITMAP* rgb = nullptr;
-    if (FreeImage_IsTransparent(dib) || FreeImage_GetBPP(dib) == 32) {
-        RGBQUAD white = {255, 255, 255, 0};
-        FIBITMAP* rgba = FreeImage_GetBPP(dib) == 32 ? dib : FreeImage_ConvertTo32Bits(dib);
-        if (rgba) rgb = FreeImage_Composite(rgba, FALSE, &white, nullptr);
-        if (rgba && rgba != dib) FreeImage_Unload(rgba);
-    }
-    if (!rgb) rgb = FreeImage_GetBPP(dib) == 24 ? FreeImage_Clone(dib) : FreeImage_ConvertTo24Bits(dib);
-    FreeImage_Unload(dib);
-    if (!rgb) error = "The picture's pixel format cannot be converted";
-    return rgb;
+    return std::make_unique<DecodedPicture>(page);
 }
 
-std::vector<unsigned char> rgbRows(FIBITMAP* rgb24) {
-    const unsigned w = FreeImage_GetWidth(rgb24);
-    const unsigned h = FreeImage_GetHeight(rgb24);
-    std::vector<unsigned char> out(size_t(w) * h * 3);
-    for (unsigned y = 0; y < h; ++y) {
-        // FreeImage keeps rows bottom-up, pixels in BGR order.
-        const BYTE* src = FreeImage_GetScanLine(rgb24, int(h - 1 - y));
-        unsigned char* dst = out.data() + size_t(y) * w * 3;
-        for (unsigned x = 0; x < w; ++x) {
-            dst[3 * x + 0] = src[3 * x + FI_RGBA_RED];
-            dst[3 * x + 1] = src[3 * x + FI_RGBA_GREEN];
-            dst[3 * x + 2] = src[3 * x + FI_RGBA_BLUE];
-        }
-    }
-    return out;
-}
-
-bool encodeJpeg(FIBITMAP* rgb24, int quality, std::vector<unsigned char>& out, std::string& error) {
-    const unsigned w = FreeImage_GetWidth(rgb24);
-    const unsigned h = FreeImage_GetHeight(rgb24);
-    if (FreeImage_GetBPP(rgb24) != 24 || w == 0 || h == 0 || w > 65500 || h > 65500) {
+bool encodeJpeg(PagePicture& picture, int quality, JpegBytes& out, std::string& error) {
+    const unsigned w = picture.width();
+    const unsigned h = picture.height();
+    if (w == 0 || h == 0 || w > 65500 || h > 65500) {
         error = "The picture is too large for a JPEG image (at most 65500 pixels a side)";
         return false;
     }
+    const int q = quality < 1 ? 1 : (quality > 100 ? 100 : quality);
+    const int channels = picture.grey() ? 1 : 3;
+    // Half the pixels' bytes: a noisy scan at full quality takes about a third.
+    JpegOutput dest{{}, &out, std::max<size_t>(size_t(w) * h * channels / 2, 1 << 16)};
+    out.size = 0;
+    out.data.reset(new (std::nothrow) unsigned char[dest.capacity]);
+    if (!out.data) {
+        error = "JPEG encoding failed: out of memory";
+        return false;
+    }
+
     jpeg_compress_struct cinfo;
     JpegFailure failure;
     cinfo.err = jpeg_std_error(&failure.base);
     failure.base.error_exit = jpegErrorExit;
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    std::vector<unsigned char> row(size_t(w) * 3);
+    dest.mgr.init_destination = initOutput;
+    dest.mgr.empty_output_buffer = growOutput;
+    dest.mgr.term_destination = termOutput;
     if (setjmp(failure.back)) {
         jpeg_destroy_compress(&cinfo);
-        std::free(buffer);
+        out.size = 0;
         error = std::string("JPEG encoding failed: ") + failure.message;
         return false;
     }
-    {
-        jpeg_create_compress(&cinfo);
-        jpeg_mem_dest(&cinfo, &buffer, &size);
-        cinfo.image_width = w;
-        cinfo.image_height = h;
-        cinfo.input_components = 3;
-        cinfo.in_color_space = JCS_RGB;
-        jpeg_set_defaults(&cinfo);
-        jpeg_set_quality(&cinfo, quality < 1 ? 1 : (quality > 100 ? 100 : quality), TRUE);
-        jpeg_start_compress(&cinfo, TRUE);
-        while (cinfo.next_scanline < h) {
-            const BYTE* src = FreeImage_GetScanLine(rgb24, int(h - 1 - cinfo.next_scanline));
-            for (unsigned x = 0; x < w; ++x) {
-                row[3 * x + 0] = src[3 * x + FI_RGBA_RED];
-                row[3 * x + 1] = src[3 * x + FI_RGBA_GREEN];
-                row[3 * x + 2] = src[3 * x + FI_RGBA_BLUE];
-            }
-            JSAMPROW rows[1] = {row.data()};
-            jpeg_write_scanlines(&cinfo, rows, 1);
+    jpeg_create_compress(&cinfo);
+    cinfo.dest = &dest.mgr;
+    cinfo.image_width = w;
+    cinfo.image_height = h;
+    cinfo.input_components = channels;
+    cinfo.in_color_space = channels == 1 ? JCS_GRAYSCALE : JCS_EXT_BGR;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, q, TRUE);
+    // The accurate integer DCT is the default, and at high qualities also the fastest; the
+    // standard Huffman tables spare a second pass that gains a few percent.
+    cinfo.dct_method = JDCT_ISLOW;
+    cinfo.optimize_coding = FALSE;
+    if (channels == 3 && q >= kFullColourQuality) {
+        for (int c = 0; c < 3; ++c) {
+            cinfo.comp_info[c].h_samp_factor = 1;
+            cinfo.comp_info[c].v_samp_factor = 1;
         }
-        jpeg_finish_compress(&cinfo);
     }
+    jpeg_start_compress(&cinfo, TRUE);
+    const unsigned char* rows[256];
+    while (cinfo.next_scanline < h) {
+        const unsigned n = picture.readRows(cinfo.next_scanline, 256, rows);
+        if (n == 0) {
+            jpeg_destroy_compress(&cinfo);
+            out.size = 0;
+            error = "The picture file cannot be read";
+            return false;
+        }
+        jpeg_write_scanlines(&cinfo, const_cast<JSAMPARRAY>(rows), n);
+    }
+    jpeg_finish_compress(&cinfo);
     jpeg_destroy_compress(&cinfo);
-    out.assign(buffer, buffer + size);
-    std::free(buffer);
     return true;
+}
+
+std::vector<unsigned char> pixelRows(PagePicture& picture) {
+    const unsigned w = picture.width();
+    const unsigned h = picture.height();
+    const size_t rowBytes = picture.rowBytes();
+    std::vector<unsigned char> out(rowBytes * h);
+    const unsigned char* rows[256];
+    for (unsigned y = 0; y < h;) {
+        const unsigned n = picture.readRows(y, 256, rows);
+        if (n == 0) return {};
+        for (unsigned i = 0; i < n; ++i, ++y) {
+            unsigned char* dst = out.data() + size_t(y) * rowBytes;
+            if (picture.grey()) {
+                std::memcpy(dst, rows[i], rowBytes);
+                continue;
+            }
+            for (unsigned x = 0; x < w; ++x) {
+                dst[3 * x + 0] = rows[i][3 * x + 2];
+                dst[3 * x + 1] = rows[i][3 * x + 1];
+                dst[3 * x + 2] = rows[i][3 * x + 0];
+            }
+        }
+    }
+    return out;
 }
 
 }  // namespace pdfbox

@@ -1,21 +1,66 @@
 #pragma once
-// Pictures for a page: any file the image library reads, flattened to 24-bit colour, and its
-// JPEG encoding.
+// Pictures for a page: any file the image library reads, in the form a page takes it (8-bit grey
+// for a grey picture, 24-bit colour otherwise), read row by row, and its JPEG encoding.
 #include <FreeImage.h>
 
+#include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace pdfbox {
 
-// Loads a picture (format taken from its content, else from its name) as a 24-bit bitmap;
-// transparent pictures are laid on white. nullptr with a reason in `error` on failure.
-FIBITMAP* loadRgb24(const std::string& hostPath, std::string& error);
+// From this JPEG quality on (the window calls it "Best") the colour channels keep their full
+// resolution (4:4:4); below it they are halved each way (4:2:0), as most JPEG encoders do.
+constexpr int kFullColourQuality = 80;
 
-// Encodes a 24-bit bitmap as a baseline JPEG at quality 0..100 (0 is taken as 1).
-bool encodeJpeg(FIBITMAP* rgb24, int quality, std::vector<unsigned char>& out, std::string& error);
+// The page form of a bitmap: 8-bit grey (a grey type, or a palette of greys only) or 24-bit
+// colour; 16-bit and floating-point channels become 8-bit, transparent pictures are laid on
+// white. Returns `dib` itself when it is in that form already, else a new bitmap (the caller
+// unloads both); nullptr when it cannot be converted.
+FIBITMAP* pageForm(FIBITMAP* dib);
 
-// The bitmap's pixels as top-down RGB rows (for uncompressed or Flate pictures).
-std::vector<unsigned char> rgbRows(FIBITMAP* rgb24);
+// True for an 8-bit bitmap whose palette is the grey ramp (index i is grey i).
+bool isGreyRamp(FIBITMAP* dib);
+
+// A picture opened for a page, handing out its rows from the top: one byte a pixel when grey,
+// else three in blue, green, red order.
+class PagePicture {
+public:
+    // A plain uncompressed BMP of 24 bits or of 8-bit greys is read from the file a strip at a
+    // time; any other picture is decoded whole by the image library. nullptr with a reason in
+    // `error` on failure.
+    static std::unique_ptr<PagePicture> open(const std::string& hostPath, std::string& error);
+    virtual ~PagePicture() = default;
+
+    unsigned width() const { return width_; }
+    unsigned height() const { return height_; }
+    bool grey() const { return grey_; }
+    unsigned rowBytes() const { return grey_ ? width_ : 3 * width_; }
+
+    // Points `rows` at rows first, first + 1, ... (at most `count`, and at least one) and returns
+    // how many it gave; they stay valid until the next call. 0 when the picture cannot be read
+    // (a file cut short since it was opened).
+    virtual unsigned readRows(unsigned first, unsigned count, const unsigned char** rows) = 0;
+
+protected:
+    unsigned width_ = 0;
+    unsigned height_ = 0;
+    bool grey_ = false;
+};
+
+// The bytes of an encoded picture.
+struct JpegBytes {
+    std::unique_ptr<unsigned char[]> data;
+    size_t size = 0;
+};
+
+// Encodes the picture as a baseline JPEG at quality 0..100 (0 is taken as 1): one channel for
+// a grey picture, three otherwise. The accurate integer DCT, standard Huffman tables.
+bool encodeJpeg(PagePicture& picture, int quality, JpegBytes& out, std::string& error);
+
+// The picture's pixels as top-down rows, grey or red-green-blue (for uncompressed or Flate
+// pictures); empty when it cannot be read.
+std::vector<unsigned char> pixelRows(PagePicture& picture);
 
 }  // namespace pdfbox

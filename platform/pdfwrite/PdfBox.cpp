@@ -17,6 +17,7 @@
 #include "win/CodePage.h"
 #include "win/FileSystem.h"
 #include "win/RuntimeError.h"
+#include "win/SafeTree.h"
 #include "win/WinPath.h"
 
 using namespace pdfbox;
@@ -58,6 +59,8 @@ std::string haruText(const HaruError& e) {
         case HPDF_INVALID_JPEG_DATA:
         case HPDF_UNSUPPORTED_JPEG_FORMAT: what = "unusable JPEG data"; break;
         case HPDF_ZLIB_ERROR: what = "compression failed"; break;
+        case HPDF_FILE_OPEN_ERROR:
+        case HPDF_FILE_IO_ERROR: what = "the file cannot be written"; break;
         case HPDF_INVALID_PARAMETER: what = "invalid parameter"; break;
         default: break;
     }
@@ -251,21 +254,20 @@ int32_t StretchDrawFromFile(int32_t handle, int32_t x, int32_t y, int32_t width,
     if (width <= 0 || height <= 0) return fail("The picture's width and height must be above 0");
 
     std::string why;
-    FIBITMAP* rgb = pdfbox::loadRgb24(hostPathOf(name).toStdString(), why);
-    if (!rgb) return fail(why + ": " + inQuotes(name));
-    const unsigned pw = FreeImage_GetWidth(rgb);
-    const unsigned ph = FreeImage_GetHeight(rgb);
+    std::unique_ptr<PagePicture> picture = PagePicture::open(hostPathOf(name).toStdString(), why);
+    if (!picture) return fail(why + ": " + inQuotes(name));
     HPDF_Image image = nullptr;
     if (b->pictureCompression == kPictureJpeg) {
-        std::vector<unsigned char> jpeg;
-        const bool ok = pdfbox::encodeJpeg(rgb, b->quality, jpeg, why);
-        FreeImage_Unload(rgb);
+        JpegBytes jpeg;
+        const bool ok = pdfbox::encodeJpeg(*picture, b->quality, jpeg, why);
+        picture.reset();
         if (!ok) return fail(why + ": " + inQuotes(name));
-        image = HPDF_LoadJpegImageFromMem(b->doc, jpeg.data(), HPDF_UINT(jpeg.size()));
+        image = HPDF_LoadJpegImageFromMem(b->doc, jpeg.data.get(), HPDF_UINT(jpeg.size));
     } else {
-        const std::vector<unsigned char> rows = pdfbox::rgbRows(rgb);
-        FreeImage_Unload(rgb);
-        image = HPDF_LoadRawImageFromMem(b->doc, rows.data(), pw, ph, HPDF_CS_DEVICE_RGB, 8);
+        const std::vector<unsigned char> rows = pdfbox::pixelRows(*picture);
+        if (rows.empty()) return fail("The picture file cannot be read: " + inQuotes(name));
+        image = HPDF_LoadRawImageFromMem(b->doc, rows.data(), picture->width(), picture->height(),
+                                         picture->grey() ? HPDF_CS_DEVICE_GRAY : HPDF_CS_DEVICE_RGB, 8);
     }
     if (!image) return fail(haruText(b->haru));
     const double wpt = b->toPoints(width);
@@ -306,23 +308,22 @@ int32_t EndDoc(int32_t handle) {
         b->closeDoc();
         return fail("No output file was set (property 10)");
     }
-    if (HPDF_SaveToStream(b->doc) != HPDF_OK) {
-        const std::string text = haruText(b->haru);
-        b->closeDoc();
-        return fail(text);
-    }
-    std::vector<char> bytes(HPDF_GetStreamSize(b->doc));
-    HPDF_UINT32 size = HPDF_UINT32(bytes.size());
-    HPDF_ResetStream(b->doc);
-    HPDF_ReadFromStream(b->doc, reinterpret_cast<HPDF_BYTE*>(bytes.data()), &size);
-    b->closeDoc();
-
     // Written beside the target and renamed over it, so a failed write never leaves half a file;
-    // a working folder is never written through a link.
+    // a working folder is never written through a link. The library writes the side file
+    // itself, reached through the descriptor made for it, so the page's picture is not copied
+    // once more on its way.
     try {
-        win::replaceFile(win::fromAnsi(QByteArray::fromStdString(b->outputFile)),
-                         QByteArray(bytes.data(), qsizetype(size)));
+        win::FileReplacement out(win::fromAnsi(QByteArray::fromStdString(b->outputFile)));
+        const std::string self = "/proc/self/fd/" + std::to_string(out.fd());
+        if (HPDF_SaveToFile(b->doc, self.c_str()) != HPDF_OK) {
+            const std::string text = haruText(b->haru);
+            b->closeDoc();
+            return fail("Cannot write the output file " + inQuotes(b->outputFile) + ": " + text);
+        }
+        b->closeDoc();
+        out.commit();
     } catch (const win::RuntimeError& e) {
+        b->closeDoc();
         return fail("Cannot write the output file " + inQuotes(b->outputFile) + ": " +
                     e.description().toStdString());
     }

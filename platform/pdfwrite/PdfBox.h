@@ -22,6 +22,7 @@
 //              0 checks now (and for every later name) that the output
 //              file's folder exists
 //  45  num   JPEG quality of drawn pictures, 0 (smallest) to 100 (best) 75
+//              (from 80 on the colour channels keep full resolution)
 //  51  num   picture compression: 0 none, 1 Flate (lossless),           2
 //              2 JPEG at the quality of property 45
 //  52  num   compression of the other streams: 0 none,                  0
@@ -30,6 +31,8 @@
 // A page side above 14400 points fails (the PDF limit); one below 3 points, the smallest side
 // a PDF page may have, is raised to 3 points, and what is drawn keeps its own size.
 // Coordinates of drawing calls have their origin at the page's top left corner, y downward.
+// A grey picture (8-bit greys, a palette of greys only, 16-bit grey) is drawn as one grey
+// channel; any other as red, green and blue.
 #include <cstdint>
 
 namespace pdfbox {

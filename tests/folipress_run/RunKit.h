@@ -87,6 +87,21 @@ inline QMap<QString, QString> pdfInfo(const QString& hostPath) {
     return out;
 }
 
+// The images of a document as pdfimages lists them, one "colour components encoding" a page
+// image ("gray 1 jpeg").
+inline QStringList pdfImages(const QString& hostPath) {
+    QProcess p;
+    p.start("pdfimages", {"-list", hostPath});
+    p.waitForFinished(20000);
+    QStringList out;
+    const QStringList lines = QString::fromUtf8(p.readAllStandardOutput()).split('\n');
+    for (const QString& l : lines.mid(2)) {
+        const QStringList f = l.simplified().split(' ');
+        if (f.size() > 8) out << f[5] + " " + f[6] + " " + f[8];
+    }
+    return out;
+}
+
 // Width and height in points of page n (1-based).
 inline std::pair<double, double> pageSize(const QMap<QString, QString>& info, int n) {
     const QStringList wh = info.value(QStringLiteral("Page %1 size").arg(n)).split(" x ");

@@ -4,6 +4,7 @@
 #include <QTimer>
 
 #include "ConversionFixture.h"
+#include "FreeImageBinding.h"
 #include "ScopedEnvironment.h"
 #include "pdfwrite/PdfBox.h"
 
@@ -153,6 +154,32 @@ TEST_F(Conversion, TenImagesOfEveryKindInListOrder) {
     EXPECT_EQ(runs[9].commandLine,
               pdftk() + "c:\\tmp\\tmp10.pdf update_info c:\\tmp\\info.txt output c:\\tmp\\tmpx.pdf dont_ask");
     EXPECT_EQ(files("tmp"), QStringList{"1.jpeg"});
+}
+
+TEST_F(Conversion, AGreyScanStaysOneChannelFromTheBitmapToThePage) {
+    // A grey JPEG scan (one component) and a colour picture.
+    runkit::initImages();
+    FIBITMAP* grey = FreeImage_Allocate(40, 30, 8);
+    RGBQUAD* pal = FreeImage_GetPalette(grey);
+    for (int i = 0; i < 256; ++i) pal[i].rgbRed = pal[i].rgbGreen = pal[i].rgbBlue = BYTE(i);
+    for (int y = 0; y < 30; ++y) std::fill_n(FreeImage_GetScanLine(grey, y), 40, BYTE(5 * y));
+    const QString scan = pictures.path() + "/scan.jpg";
+    ASSERT_TRUE(FreeImage_Save(FIF_JPEG, grey, scan.toLocal8Bit().constData(), 90));
+    FreeImage_Unload(grey);
+
+    // The page bitmap is 8-bit grey.
+    QDir().mkpath(driveC.hostPath("tmp"));
+    const auto bitmap = FreeImageBinding::ConvertToBmp(FreeImageBinding::kJpeg, win::fromHostPath(scan),
+                                                       "c:\\tmp\\tmp.bmp");
+    ASSERT_TRUE(bitmap.ok);
+    EXPECT_TRUE(bitmap.grey);
+    EXPECT_EQ(readFile(driveC.hostPath("tmp/tmp.bmp")).at(28), 8);  // bits a pixel
+
+    add(win::fromHostPath(scan));
+    add(picture("photo.png", FIF_PNG, 40, 30));
+    w->Slider1->setValue(100);
+    EXPECT_FALSE(convert());
+    EXPECT_EQ(runkit::pdfImages(output()), (QStringList{"gray 1 jpeg", "rgb 3 jpeg"}));
 }
 
 TEST_F(Conversion, ProgressLockedToolbarAndTheFocusSweep) {

@@ -1,6 +1,11 @@
 // The PDF-writing box library: properties, pages, the embedded JPEG, text, and its failures.
 #include <QProcess>
 
+#include <sys/resource.h>
+
+#include <csignal>
+#include <functional>
+
 #include "RunKit.h"
 #include "pdfwrite/PageImage.h"
 #include "pdfwrite/PdfBox.h"
@@ -52,6 +57,72 @@ QByteArray streamWith(const QByteArray& pdf, const QByteArray& filter) {
     return body;
 }
 
+QByteArray bytesOf(const JpegBytes& jpeg) {
+    return QByteArray(reinterpret_cast<const char*>(jpeg.data.get()), qsizetype(jpeg.size));
+}
+
+// The sampling factors (horizontal, vertical) of each component, from the JPEG's frame header.
+std::vector<std::pair<int, int>> jpegSampling(const QByteArray& jpeg) {
+    const auto* p = reinterpret_cast<const uchar*>(jpeg.constData());
+    for (qsizetype i = 2; i + 10 < jpeg.size() && p[i] == 0xFF;) {
+        if (p[i + 1] >= 0xC0 && p[i + 1] <= 0xC2) {
+            std::vector<std::pair<int, int>> out;
+            for (int c = 0; c < p[i + 9] && i + 12 + 3 * c < jpeg.size(); ++c)
+                out.push_back({p[i + 11 + 3 * c] >> 4, p[i + 11 + 3 * c] & 15});
+            return out;
+        }
+        i += 2 + (p[i + 2] << 8 | p[i + 3]);
+    }
+    return {};
+}
+
+// A BMP written byte by byte: 24 bits, or 8 bits with the given palette (grey i at index i by
+// default); rows given from the top, stored bottom-up unless `topDown`.
+QByteArray bmpFile(int w, int h, int bits, const std::function<int(int x, int y)>& value,
+                   bool topDown = false, const std::function<int(int i)>& palette = nullptr) {
+    const int stride = ((w * bits + 31) / 32) * 4;
+    const int paletteBytes = bits == 8 ? 1024 : 0;
+    QByteArray b(54 + paletteBytes + stride * h, '\0');
+    auto put32 = [&](int at, qint32 v) {
+        for (int k = 0; k < 4; ++k) b[at + k] = char((quint32(v) >> (8 * k)) & 0xFF);
+    };
+    b[0] = 'B';
+    b[1] = 'M';
+    put32(2, qint32(b.size()));
+    put32(10, 54 + paletteBytes);
+    put32(14, 40);
+    put32(18, w);
+    put32(22, topDown ? -h : h);
+    b[26] = 1;
+    b[28] = char(bits);
+    for (int i = 0; i < paletteBytes / 4; ++i) {
+        const int g = palette ? palette(i) : i;
+        b[54 + 4 * i] = b[55 + 4 * i] = b[56 + 4 * i] = char(g);
+    }
+    for (int y = 0; y < h; ++y) {
+        char* row = b.data() + 54 + paletteBytes + stride * (topDown ? y : h - 1 - y);
+        for (int x = 0; x < w; ++x) {
+            const int v = value(x, y);
+            if (bits == 8) {
+                row[x] = char(v);
+            } else {
+                row[3 * x] = char(v & 0xFF);  // blue, green, red
+                row[3 * x + 1] = char((v >> 8) & 0xFF);
+                row[3 * x + 2] = char((v >> 16) & 0xFF);
+            }
+        }
+    }
+    return b;
+}
+
+// The page form of a picture file: channels and its rows (grey or red-green-blue).
+std::pair<int, std::vector<unsigned char>> pageRows(const QString& hostPath) {
+    std::string why;
+    auto picture = PagePicture::open(hostPath.toStdString(), why);
+    if (!picture) return {0, {}};
+    return {picture->grey() ? 1 : 3, pixelRows(*picture)};
+}
+
 }  // namespace
 
 TEST_F(PdfBoxTest, WritesOnePageOfTheBoxSizeWithTheCreator) {
@@ -81,25 +152,37 @@ TEST_F(PdfBoxTest, WritesOnePageOfTheBoxSizeWithTheCreator) {
 
 TEST_F(PdfBoxTest, ThePictureIsEmbeddedAsTheJpegOfTheBoxQuality) {
     std::string why;
-    FIBITMAP* rgb = loadRgb24(driveC.hostPath("tmp/pic.bmp").toStdString(), why);
-    ASSERT_TRUE(rgb) << why;
-    std::vector<unsigned char> q20, q95;
-    ASSERT_TRUE(encodeJpeg(rgb, 20, q20, why));
-    ASSERT_TRUE(encodeJpeg(rgb, 95, q95, why));
-    FreeImage_Unload(rgb);
-    EXPECT_LT(q20.size(), q95.size());
+    auto picture = PagePicture::open(driveC.hostPath("tmp/pic.bmp").toStdString(), why);
+    ASSERT_TRUE(picture) << why;
+    JpegBytes q20, q95;
+    ASSERT_TRUE(encodeJpeg(*picture, 20, q20, why));
+    ASSERT_TRUE(encodeJpeg(*picture, 95, q95, why));
+    EXPECT_LT(q20.size, q95.size);
 
     SetNumProp(box, kJpegQuality, 20);
     ASSERT_EQ(writePage("c:\\out\\q.pdf", 300, 200), 0) << lastError();
     const QByteArray pdf = readFile(driveC.hostPath("out/q.pdf"));
-    EXPECT_EQ(streamWith(pdf, "DCTDecode"), QByteArray(reinterpret_cast<const char*>(q20.data()), int(q20.size())));
+    EXPECT_EQ(streamWith(pdf, "DCTDecode"), bytesOf(q20));
     EXPECT_TRUE(pdf.contains("/Width 120"));
     EXPECT_TRUE(pdf.contains("/Height 80"));
+    EXPECT_TRUE(pdf.contains("/DeviceRGB"));
 
     SetNumProp(box, kJpegQuality, 95);
     ASSERT_EQ(writePage("c:\\out\\q.pdf", 300, 200), 0) << lastError();
-    EXPECT_EQ(streamWith(readFile(driveC.hostPath("out/q.pdf")), "DCTDecode"),
-              QByteArray(reinterpret_cast<const char*>(q95.data()), int(q95.size())));
+    EXPECT_EQ(streamWith(readFile(driveC.hostPath("out/q.pdf")), "DCTDecode"), bytesOf(q95));
+}
+
+TEST_F(PdfBoxTest, ColourKeepsItsFullResolutionFromTheBestQualityOn) {
+    using Sampling = std::vector<std::pair<int, int>>;
+    const Sampling halved{{2, 2}, {1, 1}, {1, 1}}, full{{1, 1}, {1, 1}, {1, 1}};
+    for (const auto& [quality, sampling] : {std::pair{0, halved}, std::pair{75, halved},
+                                            std::pair{79, halved}, std::pair{80, full},
+                                            std::pair{100, full}}) {
+        SetNumProp(box, kJpegQuality, quality);
+        ASSERT_EQ(writePage("c:\\out\\s.pdf", 300, 200), 0) << lastError();
+        EXPECT_EQ(jpegSampling(streamWith(readFile(driveC.hostPath("out/s.pdf")), "DCTDecode")), sampling)
+            << "quality " << quality;
+    }
 }
 
 TEST_F(PdfBoxTest, LosslessPicturesAndCompressedStreams) {
@@ -205,30 +288,105 @@ TEST_F(PdfBoxTest, UnreadablePicturesAndUnwritableFilesFail) {
     box = CreateBox(0, 0);
 }
 
-TEST(PageImage, SixteenBitPalettedAndTransparentPicturesBecomeTwentyFourBits) {
+TEST_F(PdfBoxTest, ADocumentThatCannotBeWrittenWholeLeavesNoFile) {
+    // Files may not grow beyond 4 KB (the picture alone takes more) while the document is saved.
+    struct rlimit old;
+    getrlimit(RLIMIT_FSIZE, &old);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 4096;
+    SetNumProp(box, kPictureCompression, kPictureNone);
+    ASSERT_EQ(SetStrProp(box, kOutputFile, "c:\\out\\big.pdf"), 0);
+    ASSERT_EQ(BeginDoc(box), 0);
+    ASSERT_EQ(StretchDrawFromFile(box, 0, 0, 300, 200, "c:\\tmp\\pic.bmp"), 0) << lastError();
+    setrlimit(RLIMIT_FSIZE, &small);
+    const int32_t result = EndDoc(box);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(result, -1);
+    EXPECT_EQ(lastError().rfind("Cannot write the output file \"c:\\out\\big.pdf\": PDF library failure "
+                                "(the file cannot be written", 0), 0u) << lastError();
+    EXPECT_TRUE(QDir(driveC.hostPath("out")).isEmpty());
+}
+
+TEST(PageImage, GreyPicturesStayOneChannelAndOthersBecomeColour) {
     QTemporaryDir dir;
-    const QString deep = dir.path() + "/deep.png";
-    const QString pal = dir.path() + "/pal.gif";
-    ASSERT_TRUE(runkit::makePicture(deep, FIF_PNG, 30, 20, 48));
-    ASSERT_TRUE(runkit::makePicture(pal, FIF_GIF, 30, 20, 8));
-    std::string why;
-    for (const QString& p : {deep, pal}) {
-        FIBITMAP* rgb = loadRgb24(p.toStdString(), why);
-        ASSERT_TRUE(rgb) << why;
-        EXPECT_EQ(FreeImage_GetBPP(rgb), 24u);
-        EXPECT_EQ(FreeImage_GetWidth(rgb), 30u);
-        FreeImage_Unload(rgb);
+    auto path = [&](const char* name) { return dir.path() + "/" + name; };
+    auto save = [&](FIBITMAP* dib, FREE_IMAGE_FORMAT fif, const char* name) {
+        EXPECT_TRUE(FreeImage_Save(fif, dib, path(name).toLocal8Bit().constData(), 0)) << name;
+        FreeImage_Unload(dib);
+    };
+    // Palette pictures of 2 x 1 pixels: indices 0 and 1.
+    auto paletted = [&](int bpp, std::initializer_list<RGBQUAD> colours) {
+        FIBITMAP* dib = FreeImage_Allocate(2, 1, bpp);
+        std::copy(colours.begin(), colours.end(), FreeImage_GetPalette(dib));
+        BYTE* row = FreeImage_GetScanLine(dib, 0);
+        if (bpp == 1) row[0] = 0x40;  // pixel 0: index 0, pixel 1: index 1
+        else row[0] = 0, row[1] = 1;
+        return dib;
+    };
+    const RGBQUAD black{0, 0, 0, 0}, white{255, 255, 255, 0}, grey90{90, 90, 90, 0}, red{0, 0, 200, 0};
+    save(paletted(1, {black, white}), FIF_TIFF, "bilevel.tif");
+    save(paletted(8, {grey90, white}), FIF_GIF, "greys.gif");        // greys, not the ramp
+    save(paletted(8, {grey90, red}), FIF_GIF, "colours.gif");
+    FIBITMAP* clear = paletted(8, {grey90, black});
+    BYTE alpha[2] = {0, 255};
+    FreeImage_SetTransparencyTable(clear, alpha, 2);
+    save(clear, FIF_PNG, "clear-grey.png");                           // index 0 transparent
+    FIBITMAP* deepGrey = FreeImage_AllocateT(FIT_UINT16, 2, 1);
+    auto* g16 = reinterpret_cast<WORD*>(FreeImage_GetScanLine(deepGrey, 0));
+    g16[0] = 0x1234, g16[1] = 0xFF00;
+    save(deepGrey, FIF_PNG, "deep-grey.png");
+    ASSERT_TRUE(runkit::makePicture(path("deep.png"), FIF_PNG, 2, 1, 48));
+    FIBITMAP* rgba = FreeImage_Allocate(2, 1, 32);                  // all transparent
+    save(rgba, FIF_PNG, "clear.png");
+    testing_support::writeFile(path("ramp.bmp"), bmpFile(2, 1, 8, [](int x, int) { return 7 + x; }));
+    testing_support::writeFile(path("inverse.bmp"),
+                               bmpFile(2, 1, 8, [](int x, int) { return x; }, false, [](int i) { return 255 - i; }));
+
+    const struct {
+        const char* name;
+        int channels;
+        std::vector<unsigned char> rows;
+    } cases[] = {
+        {"bilevel.tif", 1, {0, 255}},
+        {"greys.gif", 1, {90, 255}},
+        {"colours.gif", 3, {90, 90, 90, 200, 0, 0}},
+        {"clear-grey.png", 1, {255, 0}},
+        {"deep-grey.png", 1, {0x12, 0xFF}},
+        {"deep.png", 3, {40, 120, 200, 40, 120, 200}},
+        {"clear.png", 3, {255, 255, 255, 255, 255, 255}},
+        {"ramp.bmp", 1, {7, 8}},
+        {"inverse.bmp", 1, {255, 254}},
+    };
+    for (const auto& c : cases) {
+        const auto [channels, rows] = pageRows(path(c.name));
+        EXPECT_EQ(channels, c.channels) << c.name;
+        EXPECT_EQ(rows, c.rows) << c.name;
     }
-    // Transparent pixels come out white.
-    FIBITMAP* rgba = FreeImage_Allocate(4, 4, 32);
-    const QString clear = dir.path() + "/clear.png";
-    FreeImage_Save(FIF_PNG, rgba, clear.toLocal8Bit().constData(), 0);
-    FreeImage_Unload(rgba);
-    FIBITMAP* rgb = loadRgb24(clear.toStdString(), why);
-    ASSERT_TRUE(rgb);
-    RGBQUAD px;
-    FreeImage_GetPixelColor(rgb, 1, 1, &px);
-    EXPECT_EQ(px.rgbRed, 255);
-    EXPECT_EQ(px.rgbBlue, 255);
-    FreeImage_Unload(rgb);
+}
+
+TEST(PageImage, PlainBitmapsAreReadAsTheyLieAndAFileCutShortFails) {
+    QTemporaryDir dir;
+    const QString up = dir.path() + "/up.bmp", down = dir.path() + "/down.bmp";
+    auto colour = [](int x, int y) { return (x * 40) << 16 | (y * 30 % 256) << 8 | (x + y) % 256; };
+    testing_support::writeFile(up, bmpFile(5, 300, 24, colour));
+    testing_support::writeFile(down, bmpFile(5, 300, 24, colour, true));
+    const auto [channels, rows] = pageRows(up);
+    EXPECT_EQ(channels, 3);
+    ASSERT_EQ(rows.size(), 5u * 300 * 3);
+    EXPECT_EQ(rows, pageRows(down).second);
+    const size_t last = (299 * 5 + 4) * 3;  // red, green, blue of the last pixel
+    EXPECT_EQ(std::vector<unsigned char>(rows.begin() + last, rows.begin() + last + 3),
+              (std::vector<unsigned char>{160, uchar(299 * 30 % 256), 303 % 256}));
+
+    // Cut short between opening and reading: no page from half a picture.
+    std::string why;
+    auto picture = PagePicture::open(up.toStdString(), why);
+    ASSERT_TRUE(picture) << why;
+    ASSERT_TRUE(QFile::resize(up, 2000));
+    JpegBytes jpeg;
+    EXPECT_FALSE(encodeJpeg(*picture, 75, jpeg, why));
+    EXPECT_EQ(why, "The picture file cannot be read");
+    EXPECT_TRUE(pixelRows(*picture).empty());
 }

@@ -5,6 +5,7 @@
 
 #include "ConversionFixture.h"
 #include "FreeImageBinding.h"
+#include "ScopedEnvironment.h"
 #include "SettingsFile.h"
 #include "win/WinPath.h"
 
@@ -141,6 +142,7 @@ TEST_F(DataSafety, SettingsInAnyScriptComeBackAfterARestart) {
     EXPECT_EQ(next.txtKeywords->text(), text + " \"keys\", more");
 
     // A file in the earlier form, in the ANSI code page, reads as before.
+    const testing_support::ScopedEnvironment western{{"LUMIDOC_ACP", "1252"}};
     writeFile(program.hostPath("setting.dll"), "\"Zo\xEB\"\r\n\"Ann\"\r\n\"Tax\"\r\n\"\"\r\n\"75\"\r\n");
     EXPECT_EQ(SettingsFile::Read(forms::App::path() + "\\setting.dll"),
               (QStringList{QString::fromUtf8("Zoë"), "Ann", "Tax", "", "75"}));

@@ -56,6 +56,19 @@ bench_parse() {
   bench_build=$(cd "$bench_build" && pwd)
 }
 
+# bench_parse_repeat DEFAULT — for a script whose one option of its own is --repeat N (runs of
+# each tool per file): sets $repeat from bench_args.
+bench_parse_repeat() {
+  repeat=$1
+  set -- "${bench_args[@]+"${bench_args[@]}"}"
+  while [ $# -gt 0 ]; do
+    case $1 in
+      --repeat) [ $# -ge 2 ] || bench_usage; repeat=$2; shift 2 ;;
+      *) echo "$(basename "$0"): unknown option $1" >&2; bench_usage ;;
+    esac
+  done
+}
+
 # bench_need TARGET:PATH... — PATH relative to the build folder. Builds the targets with --build;
 # otherwise stops with the command that builds the missing ones.
 bench_need() {

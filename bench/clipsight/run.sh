@@ -14,14 +14,7 @@ cd "$(dirname "$0")/../.."
 bench_value_options="--repeat"
 . bench/common.sh
 bench_parse "$@"
-repeat=5
-set -- "${bench_args[@]+"${bench_args[@]}"}"
-while [ $# -gt 0 ]; do
-  case $1 in
-    --repeat) repeat=$2; shift 2 ;;
-    *) echo "run.sh: unknown option $1" >&2; bench_usage ;;
-  esac
-done
+bench_parse_repeat 5
 bench_need clipsight_bench:bench/clipsight/clipsight_bench
 host=$bench_build/bench/clipsight/clipsight_bench
 

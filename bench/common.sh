@@ -10,6 +10,7 @@
 # A script lists its own options that take a value in bench_value_options before calling
 # bench_parse "$@"; after it: $bench_build, $bench_jobs, $bench_do_build, and the script's own
 # options (with their values) in bench_args.
+. tools/scratch.sh
 
 bench_usage() {
   sed -n '2,/^set -/p' "$0" | sed -e '/^set -/d' -e 's/^# \{0,1\}//' >&2

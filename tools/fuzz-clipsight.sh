@@ -70,8 +70,8 @@ for t in "${targets[@]}"; do
 done
 
 # 2. Fuzz every target for the given time, at most JOBS at a time.
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+. tools/scratch.sh
+scratch_dir work
 running=0
 for t in "${targets[@]}"; do
   name=${t##*/fuzz_}

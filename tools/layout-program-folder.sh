@@ -8,6 +8,7 @@
 #                      the installed Java or pdftk changed since (pdftk.jsa.stamp), so the build
 #                      passes it at every build; the tests' folders go without.
 set -euo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/scratch.sh"
 archive=0
 if [ "${1:-}" = --pdftk-archive ]; then
   archive=1
@@ -48,7 +49,7 @@ SH
 # launcher of a Java program.
 pdftk_java_command() {
   local probe
-  probe=$(mktemp -d)
+  scratch_dir probe
   cat > "$probe/java" <<'SH'
 #!/bin/sh
 { echo java; for a; do printf '%s\n' "$a"; done; } > "${0%/*}/command"
@@ -56,7 +57,7 @@ SH
   chmod +x "$probe/java"
   PATH="$probe:$PATH" pdftk >/dev/null 2>&1 </dev/null || true
   [ -f "$probe/command" ] && cat "$probe/command"
-  rm -rf "$probe"
+  scratch_remove "$probe"
 }
 
 # A one-page PDF document of its own, for the join the archive is made from.
@@ -98,7 +99,7 @@ archived_pdftk() {
           stat -L -c '%n %s %Y' "$(command -v java)" "${jars[@]}" "${BASH_SOURCE[0]}" 2>&1 || true)
   if [ ! -f "$dest/pdftk.jsa" ] || [ "$(cat "$dest/pdftk.jsa.stamp" 2>/dev/null)" != "$stamp" ]; then
     local work
-    work=$(mktemp -d)
+    scratch_dir work
     tiny_pdf "$work/a.pdf"
     tiny_pdf "$work/b.pdf"
     rm -f "$dest/pdftk.jsa" "$dest/pdftk.jsa.stamp"
@@ -112,7 +113,7 @@ archived_pdftk() {
       mv -f "$dest/pdftk.jsa.new" "$dest/pdftk.jsa"
       printf '%s\n' "$stamp" > "$dest/pdftk.jsa.stamp"
     fi
-    rm -rf "$work"
+    scratch_remove "$work"
   fi
   if [ ! -f "$dest/pdftk.jsa" ]; then
     plain_pdftk

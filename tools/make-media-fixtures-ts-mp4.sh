@@ -6,8 +6,8 @@ cd "$(dirname "$0")/.."
 out=tests/data/media
 mkdir -p "$out"
 ff=(ffmpeg -hide_banner -loglevel error -y -bitexact)
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
+. tools/scratch.sh
+scratch_dir tmp
 
 vsrc() { echo "testsrc=size=$1:rate=25:duration=$2"; }
 asrc() { echo "sine=frequency=440:sample_rate=$1:duration=$2"; }

@@ -37,8 +37,8 @@ x264=(-c:v libx264 -preset ultrafast -pix_fmt yuv420p -b:v 40k)
 "${ff[@]}" -f lavfi -i "$(vsrc 1280x720 25 0.04)" -c:v mpeg4 -q:v 31 "$out/mkv-mpeg4-720p.mkv"
 
 # H.264 + AAC mono + a SubRip subtitle track, 1 s.
-srt=$(mktemp --suffix=.srt)
-trap 'rm -f "$srt"' EXIT
+. tools/scratch.sh
+scratch_file srt .srt
 printf '1\n00:00:00,000 --> 00:00:00,900\nHello\n' >"$srt"
 "${ff[@]}" -f lavfi -i "$(vsrc 160x120 25 1)" -f lavfi -i "$(asrc 32000 1)" -i "$srt" \
   -map 0 -map 1 -map 2 "${x264[@]}" -c:a aac -b:a 24k -ac 1 -c:s srt \

@@ -9,8 +9,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/jobs.sh
 
-reports=$(mktemp -d)
-trap 'rm -rf "$reports"' EXIT
+. tools/scratch.sh
+scratch_dir reports
 export QT_QPA_PLATFORM=offscreen
 # Reports go to files as well, so one in a program a test started is not lost in its output.
 export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:log_path=$reports/asan"
@@ -20,20 +20,11 @@ export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:log_path=$reports/ubsan
 export TSAN_OPTIONS="halt_on_error=1:ignore_noninstrumented_modules=1:log_path=$reports/tsan"
 
 failed=0
-check_reports() {  # name
-  if compgen -G "$reports/*" >/dev/null; then
-    echo "$1: sanitizer reports:"
-    cat "$reports"/*
-    rm -f "$reports"/*
-    failed=1
-  fi
-}
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer (build-asan)"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMIDOC_SANITIZE=address,undefined >/dev/null
 cmake --build build-asan -j"$jobs" >/dev/null
 (cd build-asan && ctest --output-on-failure -j"$jobs" --timeout 900) || failed=1
-check_reports "build-asan"
 
 echo "== ThreadSanitizer (build-tsan)"
 tsan_targets=(recognition_renderer_test recognition_run_test recognition_badinput_test
@@ -43,7 +34,12 @@ cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMIDOC_SANITIZE=th
 cmake --build build-tsan -j"$jobs" --target "${tsan_targets[@]}" >/dev/null
 (cd build-tsan && ctest --output-on-failure -j"$jobs" --timeout 900 \
    -R '^(PageRenderer|PdfViewTest|Recognition[A-Za-z]*|RealEngine|frmOCR)\.') || failed=1
-check_reports "build-tsan"
+
+if compgen -G "$reports/*" >/dev/null; then
+  echo "sanitizer reports (asan.*, ubsan.*: build-asan; tsan.*: build-tsan):"
+  for report in "$reports"/*; do echo "--- ${report##*/}"; cat "$report"; done
+  failed=1
+fi
 
 if [ "$failed" -ne 0 ]; then
   echo "test-sanitizers: FAILED"

@@ -20,8 +20,7 @@ bench_parse_repeat 5
 bench_need clipsight_bench:bench/clipsight/clipsight_bench
 host=$bench_build/bench/clipsight/clipsight_bench
 
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
+scratch_dir tmp
 media=tests/data/media
 python3 bench/clipsight/make_large_ts_mp4.py ts "$media/ts-h264-aac.ts" "$tmp/large-repeated.ts"
 python3 bench/clipsight/make_large_ts_mp4.py ts "$media/ts-h264-ac3.ts" "$tmp/large-late-audio.ts" \

@@ -18,8 +18,7 @@ bench_parse_repeat 5
 bench_need clipsight_bench:bench/clipsight/clipsight_bench
 host=$bench_build/bench/clipsight/clipsight_bench
 
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
+scratch_dir tmp
 source=tests/data/media/mkv-h264-aac.mkv
 python3 bench/clipsight/make_large_mkv.py "$source" "$tmp/large-complete-seekhead.mkv" \
   --size-mb 1040 --cluster-mb 64
@@ -41,7 +40,7 @@ check() {
 }
 check "$tmp/large-complete-seekhead.mkv" $((64 << 10))
 check "$tmp/large-walked-clusters.mkv" $((4 << 20))
-rm -f "$tmp"/large-*.mkv
+scratch_remove "$tmp"  # 2 GB of sparse files, before the next part makes its own
 
 # The transport stream and MP4 part (already built above).
 bench/clipsight/run-ts-mp4.sh -j"$bench_jobs" --repeat "$repeat" "$bench_build"

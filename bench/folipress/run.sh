@@ -35,8 +35,7 @@ for tool in img2pdf pdftk pdfimages; do
 done
 host=$bench_build/bench/folipress/folipress_bench
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+scratch_dir work
 mkdir -m 700 "$work/runtime"
 export XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=offscreen
 cp -a "$bench_build/Lumidoc" "$work/program"
@@ -104,19 +103,20 @@ echo "The A3 scan and the bomb, each under a limit of $limit_mb MB and 600 s..."
 
 # Quality: each page image as the PDF holds it, against its source picture.
 quality_row() {  # LABEL PDF SET
-  local label=$1 pdf=$2 set=$3 input out channels psnr pairs=()
+  local label=$1 pdf=$2 set=$3 input out channels psnr pairs=() images
   input=$(cat "$work/$set"/scan*.jpg | wc -c)
   out=$(stat -c %s "$pdf")
   channels=$(pdfimages -list "$pdf" | awk 'NR > 2 { print $7 }' | sort -u | paste -sd/)
-  rm -rf "$work/pages" && mkdir "$work/pages"
-  pdfimages -all "$pdf" "$work/pages/p"
-  local extracted=("$work"/pages/p-*)
+  scratch_dir images
+  pdfimages -all "$pdf" "$images/p"
+  local extracted=("$images"/p-*)
   for ((i = 0; i < ${#extracted[@]}; i++)); do
     pairs+=("$(printf '%s/%s/scan%02d.jpg' "$work" "$set" "$i")" "${extracted[$i]}")
   done
   "$host" psnr "${pairs[@]}" >"$work/psnr" || true
   printf '  %-24s %10s %10s %10s %9s\n' "$label" "$(calc "$out / $input")" \
     "$(value psnr_mean "$work/psnr" | grep . || echo n/a)" "$(value psnr_worst "$work/psnr" | grep . || echo n/a)" "${channels:-?}"
+  scratch_remove "$images"
 }
 
 r100=("$work"/r100.*) r75=("$work"/r75.*)

@@ -28,8 +28,7 @@ done
 bench_need recognition_bench:bench/recognition/programfolder/recognition_bench \
   program_folder:Lumidoc/ocr.exe
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+scratch_dir work
 cp -a "$bench_build/Lumidoc" "$work/program"
 cp "$bench_build/bench/recognition/programfolder/recognition_bench" "$work/program/"
 touch "$work/program/bench-copy"

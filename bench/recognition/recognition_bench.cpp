@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <vector>
 
 #include "ProgramVariables.h"
@@ -209,18 +210,15 @@ int main(int argc, char** argv) {
                .arg("render", 8)
                .arg("engine end to pause", 20)
                .arg("the rest", 10);
-    out << QString("    %1 %2 %3 %4 %5\n")
-               .arg("mean", -8)
-               .arg(mean(overhead), 8, 'f', 1)
-               .arg(mean(render), 8, 'f', 1)
-               .arg(mean(poll), 20, 'f', 1)
-               .arg(mean(rest), 10, 'f', 1);
-    out << QString("    %1 %2 %3 %4 %5\n")
-               .arg("median", -8)
-               .arg(median(overhead), 8, 'f', 1)
-               .arg(median(render), 8, 'f', 1)
-               .arg(median(poll), 20, 'f', 1)
-               .arg(median(rest), 10, 'f', 1);
+    using Statistic = std::function<double(const std::vector<double>&)>;
+    for (const auto& [label, of] : {std::pair<const char*, Statistic>{"mean", mean}, {"median", median}}) {
+        out << QString("    %1 %2 %3 %4 %5\n")
+                   .arg(label, -8)
+                   .arg(of(overhead), 8, 'f', 1)
+                   .arg(of(render), 8, 'f', 1)
+                   .arg(of(poll), 20, 'f', 1)
+                   .arg(of(rest), 10, 'f', 1);
+    }
     out << QString("    target: mean total at most 70 ms per page: %1\n")
                .arg(mean(overhead) <= 70 ? "met" : "OVER");
     out << "Renderer against pdftoppm -r 300 -tiff -gray\n";

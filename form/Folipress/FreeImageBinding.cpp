@@ -179,6 +179,7 @@ Converted ConvertToBmp(int format, const QString& sourceWinPath, const QString& 
     ensureLibrary();
     Converted result;
     const PictureSize size = SizeFromHeader(format, sourceWinPath);
+    result.header = size;
     if (!size.known) return result;
     if (size.tooLarge()) {
         result.tooLarge = true;

@@ -34,15 +34,17 @@ PictureSize SizeFromHeader(int format, const QString& winPath);
 struct Converted {
     bool ok = false;
     bool tooLarge = false;  // refused by its size before decoding
-    int width = 0;   // pixels
+    PictureSize header;     // the size its header gives
+    int width = 0;   // pixels of the saved bitmap
     int height = 0;
     bool grey = false;  // saved as 8-bit greys
 };
 
 // Loads the image in the given format and saves it as a BMP (replacing the target): 8-bit greys
-// for a grey picture, 24-bit colour otherwise, releasing the bitmaps at once. Fails on a picture whose size is unknown or too large (before
-// decoding it), on a file the library cannot load and on a JPEG that the library reports
-// damaged (it would otherwise hand back a partly grey picture).
+// for a grey picture, 24-bit colour otherwise, releasing the bitmaps at once. Fails on a picture
+// whose size is unknown or too large (before decoding it), on a file the library cannot load and
+// on a JPEG that the library reports damaged (it would otherwise hand back a partly grey
+// picture).
 Converted ConvertToBmp(int format, const QString& sourceWinPath, const QString& bmpWinPath);
 
 }  // namespace FreeImageBinding

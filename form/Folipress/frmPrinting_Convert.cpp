@@ -241,8 +241,7 @@ void frmPrinting::Command3_Click() {
         if (!bitmap.ok) {
             FreeBox(pdfBox);
             // The picture changed since the run began: still refused by its size.
-            abandon(bitmap.tooLarge ? tooLarge(i, FreeImageBinding::SizeFromHeader(formats[i], entries[i]))
-                                    : cannotConvert(i));
+            abandon(bitmap.tooLarge ? tooLarge(i, bitmap.header) : cannotConvert(i));
             return;
         }
         API::SetStrPropChecked(pdfBox, pdfbox::kCreator, kCreator);

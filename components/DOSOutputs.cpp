@@ -13,6 +13,7 @@
 QString DOSOutputs::ExecuteCommand(const QString& CommandLine) {
     if (!CommandLine.isEmpty()) CommandLine_ = CommandLine;
     StartFailed_ = true;
+    End_ = win::ChildEnd();
     if (CommandLine_.isEmpty()) {
         forms::msgBox("Command Line empty", forms::vbCritical);
         return QString();
@@ -35,6 +36,7 @@ QString DOSOutputs::ExecuteCommand(const QString& CommandLine) {
 
     StartFailed_ = false;
     bool keepGoing = true;
+    bool readFailed = false;
     Outputs_.clear();
     std::unique_ptr<clsWaitableTimer> pause;
     char buffer[1024];
@@ -48,6 +50,7 @@ QString DOSOutputs::ExecuteCommand(const QString& CommandLine) {
         if (waiting != 0) {
             const long long n = win::readPipe(child.outputFd, buffer, sizeof buffer);
             keepGoing = n > 0;
+            readFailed = n <= 0;
             const QString chunk = win::fromAnsi(QByteArray(buffer, n > 0 ? int(n) : 0));
             Outputs_ += chunk;
             emit ReceiveOutputs(chunk);
@@ -60,11 +63,27 @@ QString DOSOutputs::ExecuteCommand(const QString& CommandLine) {
     } while (keepGoing);
 
     win::closeFd(child.outputFd);
-    win::reapChildren();
+    End_ = win::childEnd(child.pid);
+    // A child that closed its output is ending: its status is worth a short wait, so that a
+    // caller never takes an unread end for a failure (or the other way round).
+    for (int pass = 0; readFailed && End_.kind == win::ChildEnd::Running && pass < 40; ++pass) {
+        pause->Wait(50);
+        End_ = win::childEnd(child.pid);
+    }
     emit CommandOver();
     return Outputs_;
 }
 
 bool DOSOutputs::IsProcessRunning(const QString& exeName) const {
     return win::isImageRunning(exeName);
+}
+
+QString DOSOutputs::EndDescription() const {
+    switch (End_.kind) {
+        case win::ChildEnd::Exited: return "exit status " + QString::number(End_.code);
+        case win::ChildEnd::Signalled: return "ended by signal " + QString::number(End_.code);
+        case win::ChildEnd::Running: return QStringLiteral("still running when the run ended");
+        case win::ChildEnd::Unknown: break;
+    }
+    return QStringLiteral("not started");
 }

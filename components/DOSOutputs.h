@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QString>
 
+#include "win/ProcessTable.h"
+
 class DOSOutputs : public QObject {
     Q_OBJECT
 public:
@@ -19,6 +21,13 @@ public:
     QString ExecuteCommand(const QString& CommandLine = QString());
     // True when the last ExecuteCommand started no process; its message has been shown.
     bool StartFailed() const { return StartFailed_; }
+    // How the process the last run started ended (Running: the run ended while it was still
+    // there; Unknown: none was started).
+    win::ChildEnd End() const { return End_; }
+    // True when the last run's process ended by itself with exit status 0.
+    bool Succeeded() const { return End_.kind == win::ChildEnd::Exited && End_.code == 0; }
+    // The end in words for a message: "exit status 2", "ended by signal 9", ...
+    QString EndDescription() const;
 
 signals:
     void ReceiveOutputs(const QString& CommandOutputs);
@@ -30,4 +39,5 @@ private:
     QString CommandLine_;
     QString Outputs_;
     bool StartFailed_ = false;
+    win::ChildEnd End_;
 };

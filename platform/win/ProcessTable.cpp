@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -100,16 +101,44 @@ bool stillAlive(pid_t pid) {
     return state != 0 && state != 'Z';
 }
 
+// How reaped children ended, kept for their starters to ask (a few entries: each start of a
+// program clears the entry of its pid).
+QHash<pid_t, ChildEnd>& ends() {
+    static QHash<pid_t, ChildEnd> map;
+    return map;
+}
+
+ChildEnd endFromStatus(int status) {
+    ChildEnd e;
+    if (WIFEXITED(status)) {
+        e.kind = ChildEnd::Exited;
+        e.code = WEXITSTATUS(status);
+    } else if (WIFSIGNALED(status)) {
+        e.kind = ChildEnd::Signalled;
+        e.code = WTERMSIG(status);
+    }
+    return e;
+}
+
 }  // namespace
 
-void registerChild(pid_t pid, const QString& imageName) { children().insert(pid, imageName); }
+void registerChild(pid_t pid, const QString& imageName) {
+    children().insert(pid, imageName);
+    ends().remove(pid);
+    // Children nobody asks about (the editor) must not pile up.
+    if (ends().size() > 256) ends().clear();
+}
 
 int reapChildren() {
     auto& map = children();
     for (auto it = map.begin(); it != map.end();) {
         int status = 0;
         const pid_t r = waitpid(it.key(), &status, WNOHANG);
-        if (r == it.key() || (r < 0 && errno == ECHILD)) {
+        if (r == it.key()) {
+            ends().insert(r, endFromStatus(status));
+            it = map.erase(it);
+        } else if (r < 0 && errno == ECHILD) {
+            ends().insert(it.key(), ChildEnd());
             it = map.erase(it);
         } else {
             ++it;
@@ -155,6 +184,12 @@ bool isImageRunning(const QString& imageName) {
         if (mine.contains(e.pid) || stillAlive(e.pid)) found = true;
     }
     return found;
+}
+
+ChildEnd childEnd(pid_t pid) {
+    reapChildren();
+    if (children().contains(pid)) return {ChildEnd::Running, 0};
+    return ends().value(pid, ChildEnd());
 }
 
 bool terminateProcess(pid_t pid) { return pid > 0 && ::kill(pid, SIGKILL) == 0; }

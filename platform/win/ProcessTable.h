@@ -29,4 +29,12 @@ void registerChild(pid_t pid, const QString& imageName);
 // Reaps children that have exited; returns how many are still running.
 int reapChildren();
 
+// How a child this program started ended, once it has been reaped.
+struct ChildEnd {
+    enum Kind { Running, Exited, Signalled, Unknown } kind = Unknown;
+    int code = 0;  // exit status (Exited) or signal number (Signalled)
+};
+// Reaps the child if it has ended and tells how; the answer stays until the next start.
+ChildEnd childEnd(pid_t pid);
+
 }  // namespace win

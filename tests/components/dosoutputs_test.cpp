@@ -142,3 +142,31 @@ TEST(DOSOutputs, WindowEventsRunDuringARun) {
     d.ExecuteCommand("c:\\pause");
     EXPECT_GE(ticks, 5);
 }
+
+TEST(DOSOutputs, HandsOverHowItsProcessEnded) {
+    ScratchDriveC c;
+    forms::ScriptedUi ui;
+    const struct {
+        const char* body;
+        win::ChildEnd::Kind kind;
+        int code;
+        bool succeeded;
+    } cases[] = {
+        {"echo fine", win::ChildEnd::Exited, 0, true},
+        {"echo 'disk full' >&2; exit 2", win::ChildEnd::Exited, 2, false},
+        {"kill -KILL $$", win::ChildEnd::Signalled, 9, false},
+    };
+    for (const auto& k : cases) {
+        writeScript(c.hostPath("step"), k.body);
+        WatchedProcess = "step";
+        DOSOutputs d;
+        d.ExecuteCommand("c:\\step");
+        EXPECT_EQ(d.End().kind, k.kind) << k.body;
+        EXPECT_EQ(d.End().code, k.code) << k.body;
+        EXPECT_EQ(d.Succeeded(), k.succeeded) << k.body;
+    }
+    DOSOutputs d;
+    d.ExecuteCommand("c:\\missing-program.exe");
+    EXPECT_FALSE(d.Succeeded());
+    EXPECT_EQ(d.EndDescription(), "not started");
+}

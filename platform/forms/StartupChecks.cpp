@@ -12,7 +12,9 @@ bool checkDriveC() {
     if (drive.usable) return true;
     const QString how = QStringLiteral(
         "The programs delete their working folders on drive C, so its folder must be an absolute "
-        "path that is neither the root folder, the home folder nor a folder above it.\r\n\r\n"
+        "path that is neither the root folder, the home folder nor a folder above it, and it must "
+        "be Lumidoc's own: a new or empty folder, or one marked by a file named ") +
+        QString::fromLatin1(win::kDriveCMark) + QStringLiteral(" in it.\r\n\r\n"
         "Set LUMIDOC_DRIVE_C to another folder.");
     if (drive.folder.isEmpty()) {
         msgBox(QStringLiteral("Drive C has no folder: LUMIDOC_DRIVE_C is not set and no home folder "

@@ -5,8 +5,8 @@
 
 namespace forms {
 
-// Drive C must be a folder the tools may clear their working folders in: absolute, and neither
-// the root folder, the home folder nor a folder above it (win::driveCSetting).
+// Drive C must be a folder the tools may clear their working folders in: absolute, neither the
+// root folder, the home folder nor a folder above it, and the suite's own (win::driveCSetting).
 bool checkDriveC();
 
 // The tool starts its outside programs from the program folder through the ANSI code page, so

@@ -104,17 +104,14 @@ QByteArray hostName(int folderFd, const QString& component) {
 
 HeldEntry holdStrictly(const QString& winPath) {
     const SplitPath s = splitPath(onDriveC(winPath));
-    if (s.root.isEmpty()) return HeldEntry::failed(ENOENT);
-    if (s.components.isEmpty()) return HeldEntry::failed(EINVAL);
+    if (s.root.isEmpty() || s.components.isEmpty()) return HeldEntry();
     int fd = ::open(QFile::encodeName(s.root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return HeldEntry::failed(errno);
+    if (fd < 0) return HeldEntry();
     for (int i = 0; i + 1 < s.components.size(); ++i) {
         const int next = openFolder(fd, hostName(fd, s.components[i]).constData());
-        const int e = errno;
         ::close(fd);
-        // A link where a folder should be: O_NOFOLLOW gives ELOOP (ENOTDIR with O_DIRECTORY on
-        // some systems); either way the walk ends here.
-        if (next < 0) return HeldEntry::failed(e == ENOTDIR ? ELOOP : e);
+        // A link where a folder should be (O_NOFOLLOW): the walk ends here.
+        if (next < 0) return HeldEntry();
         fd = next;
     }
     return HeldEntry(fd, hostName(fd, s.components.last()));
@@ -124,21 +121,26 @@ HeldEntry holdByHostPath(const QString& winPath) {
     const QString host = toHostPath(winPath);
     const QFileInfo info(host);
     const QString name = info.fileName();
-    if (host.isEmpty() || name.isEmpty()) return HeldEntry::failed(EINVAL);
+    if (host.isEmpty() || name.isEmpty()) return HeldEntry();
     const int fd = ::open(QFile::encodeName(info.absolutePath()).constData(),
                           O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return HeldEntry::failed(errno);
+    if (fd < 0) return HeldEntry();
     return HeldEntry(fd, QFile::encodeName(name));
 }
 
-// Deletes the folder `name` of the folder `parentFd` with everything in it.
-void deleteFolderIn(int parentFd, const char* name, const std::function<void()>& after) {
-    const int fd = openFolder(parentFd, name);
+// Deletes the folder `name` of the folder `parentFd` with everything in it that lies on the
+// file system `device` (as rm --one-file-system: a file system mounted inside stays whole).
+void deleteFolderIn(int parentFd, const char* name, dev_t device,
+                    const std::function<void()>& after) {
+    int fd = openFolder(parentFd, name);
+    struct stat st;
+    if (fd >= 0 && (::fstat(fd, &st) != 0 || st.st_dev != device)) {
+        ::close(fd);
+        return;
+    }
     if (fd >= 0) {
-        struct stat st;
         // Its entries can go only while the folder can be written.
-        if (::fstat(fd, &st) == 0 && !(st.st_mode & S_IWUSR))
-            ::fchmod(fd, (st.st_mode & 07777) | S_IWUSR);
+        if (!(st.st_mode & S_IWUSR)) ::fchmod(fd, (st.st_mode & 07777) | S_IWUSR);
         DIR* dir = ::fdopendir(fd);
         if (!dir) {
             ::close(fd);
@@ -157,8 +159,10 @@ void deleteFolderIn(int parentFd, const char* name, const std::function<void()>&
                     struct stat est;
                     const bool known =
                         ::fstatat(::dirfd(dir), entry.c_str(), &est, AT_SYMLINK_NOFOLLOW) == 0;
-                    if (known && S_ISDIR(est.st_mode)) {
-                        deleteFolderIn(::dirfd(dir), entry.c_str(), after);
+                    if (known && est.st_dev != device) {
+                        // A mount point, or a file bound in from elsewhere: not ours.
+                    } else if (known && S_ISDIR(est.st_mode)) {
+                        deleteFolderIn(::dirfd(dir), entry.c_str(), device, after);
                         again = true;
                     } else {
                         // A file's own permissions do not matter for its removal here, and
@@ -200,14 +204,13 @@ bool isWorkingPath(const QString& winPath) {
 HeldEntry::HeldEntry(int folderFd, QByteArray name) : fd_(folderFd), name_(std::move(name)) {}
 
 HeldEntry::HeldEntry(HeldEntry&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), name_(std::move(other.name_)), error_(other.error_) {}
+    : fd_(std::exchange(other.fd_, -1)), name_(std::move(other.name_)) {}
 
 HeldEntry& HeldEntry::operator=(HeldEntry&& other) noexcept {
     if (this != &other) {
         if (fd_ >= 0) ::close(fd_);
         fd_ = std::exchange(other.fd_, -1);
         name_ = std::move(other.name_);
-        error_ = other.error_;
     }
     return *this;
 }
@@ -216,22 +219,12 @@ HeldEntry::~HeldEntry() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-HeldEntry HeldEntry::failed(int error) {
-    HeldEntry e;
-    e.error_ = error ? error : ENOENT;
-    return e;
-}
-
-HeldEntry holdEntry(const QString& winPath, bool strictly) {
-    return strictly ? holdStrictly(winPath) : holdByHostPath(winPath);
-}
-
 HeldEntry holdFileEntry(const QString& winPath) {
-    return holdEntry(winPath, isWorkingPath(winPath));
+    return isWorkingPath(winPath) ? holdStrictly(winPath) : holdByHostPath(winPath);
 }
 
 void deleteFolderTree(const QString& winPath, const std::function<void()>& afterEachEntry) {
-    const HeldEntry top = holdEntry(winPath, true);
+    const HeldEntry top = holdStrictly(winPath);
     if (!top.ok()) return;
     struct stat st;
     if (::fstatat(top.folder(), top.name(), &st, AT_SYMLINK_NOFOLLOW) != 0) return;
@@ -239,7 +232,7 @@ void deleteFolderTree(const QString& winPath, const std::function<void()>& after
         ::unlinkat(top.folder(), top.name(), 0);
         return;
     }
-    if (S_ISDIR(st.st_mode)) deleteFolderIn(top.folder(), top.name(), afterEachEntry);
+    if (S_ISDIR(st.st_mode)) deleteFolderIn(top.folder(), top.name(), st.st_dev, afterEachEntry);
 }
 
 FileReplacement::FileReplacement(const QString& winPath) : entry_(holdFileEntry(winPath)) {

@@ -31,29 +31,24 @@ public:
     HeldEntry& operator=(const HeldEntry&) = delete;
     ~HeldEntry();
 
-    bool ok() const { return fd_ >= 0; }
+    bool ok() const { return fd_ >= 0; }  // false: the folder could not be reached
     int folder() const { return fd_; }
     const char* name() const { return name_.constData(); }
-    int error() const { return error_; }  // errno of a failed look-up; ELOOP: a link on the way
-    static HeldEntry failed(int error);
 
 private:
     int fd_ = -1;
     QByteArray name_;
-    int error_ = 0;
 };
 
-// The entry a Windows path names. `strictly`: every folder from the drive's root on is opened
-// without following a link (the drive-C folder itself is the user's setting and is taken as it
-// is); a name that is not there as spelled is matched without regard to case. Otherwise the
-// entry's folder is opened by its host path. A drive root has no entry: fails with EINVAL.
-HeldEntry holdEntry(const QString& winPath, bool strictly);
-
-// The entry for writing or deleting a file: strict inside the working folders.
+// The entry for writing or deleting a file. Inside the working folders every folder from the
+// drive's root on is opened without following a link (the drive-C folder itself is the user's
+// setting and is taken as it is), and a name not there as spelled is matched without regard to
+// case; elsewhere the entry's folder is opened by its host path. A drive root has no entry.
 HeldEntry holdFileEntry(const QString& winPath);
 
-// Deletes a folder with all its files and subfolders. The folder itself is reached strictly;
-// when it is a link, the link is removed and nothing it points at is touched. Entries are
+// Deletes a folder with all its files and subfolders on the folder's own file system (a file
+// system mounted inside it stays whole). The folder itself is reached as the working folders
+// are; when it is a link, the link is removed and nothing it points at is touched. Entries are
 // taken in listing order; once a listing that met a subfolder ends, it is read again for
 // entries made meanwhile (entries already tried are passed over); each folder gets back its
 // owner write permission before its entries go.

@@ -5,7 +5,11 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <QFile>
+
+#include <fcntl.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <mutex>
@@ -52,6 +56,8 @@ QString joinComponents(QString base, const QString& rest, const QString& root) {
 
 }  // namespace
 
+const char* const kDriveCMark = ".lumidoc-drive-c";
+
 bool driveCFolderRefused(const QString& folder, const QStringList& homeFolders) {
     if (!folder.startsWith('/')) return true;
     const QString f = QDir::cleanPath(folder);
@@ -85,6 +91,38 @@ QStringList withResolved(const QString& path) {
     return out;
 }
 
+// True when the suite can tell the folder is its own: it does not exist yet, is empty, carries
+// the mark, or holds nothing but the working folders an earlier version made there. A file, or
+// a folder of anyone's with anything else in it, is not.
+bool ownFolder(const QString& folder) {
+    const QFileInfo info(folder);
+    if (!info.exists() && !info.isSymLink()) return true;
+    if (!info.isDir()) return false;
+    if (QFileInfo(folder + '/' + kDriveCMark).isFile()) return true;
+    static const QStringList working{"tmp", "jpgtmp", "tmpfolipress", "ocrtmp"};
+    const QDir dir(folder);
+    if (!dir.isReadable()) return false;
+    const QFileInfoList entries =
+        dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QFileInfo& e : entries) {
+        if (e.isSymLink() || !e.isDir() || !working.contains(e.fileName().toLower())) return false;
+    }
+    return true;
+}
+
+// Makes the drive-C folder and marks it, so that it is known as the suite's own from now on.
+void claimFolder(const QString& folder) {
+    if (!QDir().mkpath(folder)) return;
+    const QByteArray mark = QFile::encodeName(folder + '/' + kDriveCMark);
+    const int fd = ::open(mark.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0) return;
+    static const char text[] =
+        "This folder is drive C of Lumidoc: its programs delete their working folders "
+        "(tmp, jpgtmp, tmpfolipress, OCRtmp) in it.\n";
+    [[maybe_unused]] const ssize_t n = ::write(fd, text, sizeof text - 1);
+    ::close(fd);
+}
+
 DriveCSetting computeDriveC(const QByteArray& setting, const QByteArray& dataHome,
                             const QByteArray& homeVar) {
     DriveCSetting d;
@@ -111,6 +149,13 @@ DriveCSetting computeDriveC(const QByteArray& setting, const QByteArray& dataHom
     for (const QString& f : withResolved(d.folder)) {
         if (driveCFolderRefused(f, homes)) d.usable = false;
     }
+    // The default folder is the suite's by its name (but it must be a folder); a folder the user
+    // names must show it is the suite's.
+    if (d.usable && !(d.variable.isEmpty() ? !QFileInfo(d.folder).exists() ||
+                                                 QFileInfo(d.folder).isDir()
+                                           : ownFolder(d.folder))) {
+        d.usable = false;
+    }
     return d;
 }
 
@@ -129,6 +174,7 @@ DriveCSetting driveCSetting() {
     std::lock_guard<std::mutex> guard(lock);
     if (!known || k != key) {
         cached = computeDriveC(setting, dataHome, home);
+        if (cached.usable) claimFolder(QDir::cleanPath(cached.folder));
         key = k;
         known = true;
     }

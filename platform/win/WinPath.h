@@ -17,6 +17,10 @@ namespace win {
 // True when `folder` breaks that rule for any of `homeFolders` (compared as given).
 bool driveCFolderRefused(const QString& folder, const QStringList& homeFolders);
 
+// The file that marks a folder as the suite's own drive C. The suite writes it into the drive-C
+// folder it uses; a user marks an existing folder by making a file of this name in it.
+extern const char* const kDriveCMark;
+
 // Drive C as the environment sets it.
 struct DriveCSetting {
     QString folder;    // as set ("" when there is no default: no home folder is known)
@@ -24,7 +28,10 @@ struct DriveCSetting {
     bool usable = false;
 };
 // Refused folders (driveCFolderRefused with the home folder of HOME and of the password
-// database, each as written and with links resolved) are not usable.
+// database, each as written and with links resolved) are not usable; nor is a folder the suite
+// cannot tell is its own: only the default folder, a new or empty folder, one with the mark,
+// or one holding nothing but the working folders (an earlier version's) are. A usable folder
+// is made when missing and given the mark.
 DriveCSetting driveCSetting();
 
 // Folder that stands for drive C (created on first use); "" when the setting is not usable,

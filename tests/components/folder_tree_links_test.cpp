@@ -1,4 +1,5 @@
-// Folder-tree deletion never follows a link, the folder it is given included.
+// Folder-tree deletion never follows a link, the folder it is given included, and never leaves
+// the folder's own file system.
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -9,6 +10,7 @@
 #include <unistd.h>
 
 #include "Module1.h"
+#include "SmallFileSystem.h"
 #include "TestSupport.h"
 
 using testing_support::ScratchDriveC;
@@ -82,4 +84,15 @@ TEST(DeleteFolderTree, AHardLinkedFileKeepsItsOtherNameAndAttributes) {
     DeleteFolderTree("c:\\tmp");
     EXPECT_FALSE(QFileInfo::exists(c.hostPath("tmp")));
     EXPECT_EQ(treeSnapshot(user.path()), before);
+}
+
+TEST(DeleteFolderTree, StaysOnTheWorkingFoldersOwnFileSystem) {
+    ScratchDriveC c;
+    testing_support::SmallFileSystem mounted(c.hostPath("tmp/mnt"), 1 << 20);
+    SKIP_WITHOUT_SMALL_FILE_SYSTEM(mounted);
+    writeFile(c.hostPath("tmp/mnt/theirs.txt"), "on another file system");
+    writeFile(c.hostPath("tmp/sub/ours.txt"), "ours");
+    DeleteFolderTree("c:\\tmp");
+    EXPECT_EQ(testing_support::readFile(c.hostPath("tmp/mnt/theirs.txt")), "on another file system");
+    EXPECT_FALSE(QFileInfo::exists(c.hostPath("tmp/sub")));
 }

@@ -97,16 +97,21 @@ TEST_F(DataSafety, ARunNeverWritesOrDeletesThroughLinkedWorkingFolders) {
     EXPECT_EQ(treeSnapshot(user.path()), before);
 }
 
-TEST_F(DataSafety, ADriveCThatHoldsTheHomeFolderEndsTheProgramBeforeAnythingIsTouched) {
-    // A fake home with the folders start-up would delete, drive C pointed at it.
+TEST_F(DataSafety, ADriveCThatIsNotTheSuitesOwnEndsTheProgramBeforeAnythingIsTouched) {
+    // A fake home with the folders start-up would delete; a system folder that holds a "tmp"
+    // among others (as /var does); a plain file.
     const QString home = userPath("home");
     for (const char* f : {"tmp/a.txt", "TMP/b.txt", "JPGTMP/c.txt", "OcrTmp/d.txt", "tmpfolipress/e.txt"})
         writeFile(home + "/" + f, "mine");
+    writeFile(userPath("var/tmp/session"), "system's");
+    writeFile(userPath("var/log/syslog"), "system's");
+    writeFile(userPath("notes.txt"), "mine");
     const auto before = treeSnapshot(user.path());
-    const QByteArray oldHome = qgetenv("HOME");
-    qputenv("HOME", home.toLocal8Bit());
-    for (const QString& drive : {home, home + "/tmp/.."}) {
-        qputenv("LUMIDOC_DRIVE_C", drive.toLocal8Bit());
+    const QByteArray homeBytes = home.toLocal8Bit();
+    testing_support::ScopedEnvironment fakeHome{{"HOME", homeBytes.constData()}};
+    for (const QString& drive : {home, home + "/tmp/..", userPath("var"), userPath("notes.txt")}) {
+        const QByteArray driveBytes = drive.toLocal8Bit();
+        testing_support::ScopedEnvironment env{{"LUMIDOC_DRIVE_C", driveBytes.constData()}};
         ui.shown.clear();
         frmPrinting next;
         bool ended = false;
@@ -115,14 +120,12 @@ TEST_F(DataSafety, ADriveCThatHoldsTheHomeFolderEndsTheProgramBeforeAnythingIsTo
         } catch (const runkit::ProgramEnded& e) {
             ended = e.exitCode != 0;
         }
-        EXPECT_TRUE(ended);
+        EXPECT_TRUE(ended) << drive.toStdString();
         ASSERT_EQ(ui.shown.size(), 1);
         EXPECT_EQ(ui.shown[0].style, forms::vbCritical);
         EXPECT_TRUE(ui.shown[0].prompt.contains("\r\n" + drive + "\r\n")) << ui.shown[0].prompt.toStdString();
         EXPECT_TRUE(ui.shown[0].prompt.contains("LUMIDOC_DRIVE_C"));
     }
-    qputenv("HOME", oldHome);
-    qputenv("LUMIDOC_DRIVE_C", driveC.hostPath().toLocal8Bit());
     EXPECT_EQ(treeSnapshot(user.path()), before);
 }
 

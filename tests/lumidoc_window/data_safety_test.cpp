@@ -3,6 +3,7 @@
 // program before any file is touched.
 #include "Form1.h"
 #include "FormTestSupport.h"
+#include "ScopedEnvironment.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -46,10 +47,10 @@ TEST(RecognitionStartup, ADriveCThatIsTheHomeFolderEndsTheProgramUntouched) {
     for (const char* f : {"OCRtmp/page.txt", "ocrtmp/x", "tmp/notes.txt", "Tmp/more.txt"})
         writeFile(home.path() + "/" + f, f);
     const auto before = treeSnapshot(home.path());
-    const QByteArray oldHome = qgetenv("HOME");
-    qputenv("HOME", home.path().toLocal8Bit());
-    qputenv("LUMIDOC_DRIVE_C", home.path().toLocal8Bit());
+    const QByteArray homeBytes = home.path().toLocal8Bit();
     {
+        testing_support::ScopedEnvironment env{{"HOME", homeBytes.constData()},
+                                               {"LUMIDOC_DRIVE_C", homeBytes.constData()}};
         Form1 form;
         int ended = 0;
         form.endProgram = [&] { ++ended; };
@@ -60,7 +61,5 @@ TEST(RecognitionStartup, ADriveCThatIsTheHomeFolderEndsTheProgramUntouched) {
         EXPECT_TRUE(scene.ui.shown[0].prompt.contains("\r\n" + home.path() + "\r\n"));
         EXPECT_TRUE(scene.ui.shown[0].prompt.contains("LUMIDOC_DRIVE_C"));
     }
-    qputenv("HOME", oldHome);
-    qputenv("LUMIDOC_DRIVE_C", scene.drive.hostPath().toLocal8Bit());
     EXPECT_EQ(treeSnapshot(home.path()), before);
 }

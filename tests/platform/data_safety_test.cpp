@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "ScopedEnvironment.h"
 #include "TestSupport.h"
 #include "forms/SequentialFile.h"
 #include "win/CommandLine.h"
@@ -16,6 +17,7 @@
 #include "win/WinPath.h"
 
 using testing_support::readFile;
+using testing_support::ScopedEnvironment;
 using testing_support::ScratchDriveC;
 using testing_support::treeSnapshot;
 using testing_support::writeFile;
@@ -46,22 +48,6 @@ int errorOf(const std::function<void()>& statement) {
     }
     return 0;
 }
-
-// Values of HOME and friends for the life of a test.
-struct Env {
-    QList<std::pair<const char*, QByteArray>> saved;
-    void set(const char* name, const QByteArray& value) {
-        saved.append({name, qgetenv(name)});
-        if (value.isNull()) qunsetenv(name);
-        else qputenv(name, value);
-    }
-    ~Env() {
-        for (auto it = saved.rbegin(); it != saved.rend(); ++it) {
-            if (it->second.isNull()) qunsetenv(it->first);
-            else qputenv(it->first, it->second);
-        }
-    }
-};
 
 }  // namespace
 
@@ -171,13 +157,13 @@ TEST(DriveC, TheSettingIsCheckedAgainstTheHomeFolderAndItsLinks) {
     writeFile(home + "/tmp/keep.txt", "mine");
     ASSERT_TRUE(QFile::link(home, root.path() + "/to-home"));
     const auto before = treeSnapshot(root.path());
-    Env env;
-    env.set("HOME", home.toLocal8Bit());
-    env.set("XDG_DATA_HOME", QByteArray());
+    const QByteArray homeBytes = home.toLocal8Bit();
+    ScopedEnvironment env{{"HOME", homeBytes.constData()}, {"XDG_DATA_HOME", nullptr}};
 
     for (const QString& bad : {home, home + "/", root.path() + "/home", root.path() + "/to-home",
                                QStringLiteral("/"), QStringLiteral("."), QStringLiteral("tmp")}) {
-        env.set("LUMIDOC_DRIVE_C", bad.toLocal8Bit());
+        const QByteArray badBytes = bad.toLocal8Bit();
+        ScopedEnvironment drive{{"LUMIDOC_DRIVE_C", badBytes.constData()}};
         const win::DriveCSetting d = win::driveCSetting();
         EXPECT_FALSE(d.usable) << bad.toStdString();
         EXPECT_EQ(d.folder, bad);
@@ -191,22 +177,55 @@ TEST(DriveC, TheSettingIsCheckedAgainstTheHomeFolderAndItsLinks) {
     }
     EXPECT_EQ(treeSnapshot(root.path()), before);
 
-    env.set("LUMIDOC_DRIVE_C", (home + "/drive").toLocal8Bit());
-    EXPECT_TRUE(win::driveCSetting().usable);
-    EXPECT_EQ(win::toHostPath("c:\\tmp"), home + "/drive/tmp");
+    {
+        const QByteArray drive = (home + "/drive").toLocal8Bit();
+        ScopedEnvironment set{{"LUMIDOC_DRIVE_C", drive.constData()}};
+        EXPECT_TRUE(win::driveCSetting().usable);
+        EXPECT_EQ(win::toHostPath("c:\\tmp"), home + "/drive/tmp");
+    }
 
     // By default drive C lies under the home folder; without a usable HOME the password
     // database names it.
-    env.set("LUMIDOC_DRIVE_C", QByteArray());
+    ScopedEnvironment byDefault{{"LUMIDOC_DRIVE_C", nullptr}};
     EXPECT_EQ(win::driveCSetting().folder, home + "/.local/share/lumidoc/drive_c");
     EXPECT_EQ(win::driveCSetting().variable, "");
-    for (const QByteArray& unusable : {QByteArray(), QByteArray(""), QByteArray("relative")}) {
-        env.set("HOME", unusable);
+    for (const char* unusable : {(const char*)nullptr, "", "relative"}) {
+        ScopedEnvironment noHome{{"HOME", unusable}};
         const win::DriveCSetting d = win::driveCSetting();
         EXPECT_TRUE(d.folder.startsWith('/')) << d.folder.toStdString();
         EXPECT_FALSE(d.folder.startsWith("/.local")) << d.folder.toStdString();
         EXPECT_TRUE(d.folder.endsWith("/.local/share/lumidoc/drive_c"));
         EXPECT_TRUE(d.usable);
+    }
+}
+
+TEST(DriveC, AFolderIsUsedOnlyWhenItIsTheSuitesOwn) {
+    QTemporaryDir root;
+    const auto at = [&](const QString& name) { return root.path() + "/" + name; };
+    QDir().mkpath(at("empty"));
+    writeFile(at("marked/" + QString(win::kDriveCMark)), "");
+    writeFile(at("marked/anything.txt"), "theirs");
+    writeFile(at("earlier/tmp/tmp.bmp"), "BM");
+    writeFile(at("earlier/OCRtmp/0001.txt"), "page");
+    writeFile(at("var/tmp/session"), "system's");
+    writeFile(at("var/log/syslog"), "system's");
+    writeFile(at("file"), "a file");
+    writeFile(at("linked/real/x"), "x");
+    ASSERT_TRUE(QFile::link(at("linked/real"), at("linked/tmp")));
+    writeFile(at("plain-tmp/tmp"), "a file called tmp");
+    const struct {
+        const char* folder;
+        bool usable;
+    } cases[] = {{"new", true},      {"empty", true}, {"marked", true},    {"earlier", true},
+                 {"var", false},     {"file", false}, {"linked", false}, {"plain-tmp", false}};
+    for (const auto& k : cases) {
+        const QByteArray folder = at(k.folder).toLocal8Bit();
+        const auto before = treeSnapshot(root.path());
+        ScopedEnvironment drive{{"LUMIDOC_DRIVE_C", folder.constData()}};
+        EXPECT_EQ(win::driveCSetting().usable, k.usable) << k.folder;
+        // A folder taken is marked as the suite's; one refused is left exactly as it was.
+        if (k.usable) EXPECT_TRUE(QFileInfo(at(k.folder) + "/" + win::kDriveCMark).isFile()) << k.folder;
+        else EXPECT_EQ(treeSnapshot(root.path()), before) << k.folder;
     }
 }
 

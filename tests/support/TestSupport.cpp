@@ -16,9 +16,13 @@ extern char** environ;
 #include <QFileInfo>
 #include <QThread>
 
+#include "win/WinPath.h"
+
 namespace testing_support {
 
 ScratchDriveC::ScratchDriveC() : previous_(qgetenv("LUMIDOC_DRIVE_C")) {
+    // Marked as the suite's own, so a test may fill it before the programs first look at it.
+    writeFile(hostPath(win::kDriveCMark), QByteArray());
     qputenv("LUMIDOC_DRIVE_C", dir_.path().toLocal8Bit());
 }
 

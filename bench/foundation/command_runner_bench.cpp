@@ -13,6 +13,7 @@
 #include "DOSOutputs.h"
 #include "Module1.h"
 #include "clsWaitableTimer.h"
+#include "win/WinPath.h"
 
 namespace {
 
@@ -40,6 +41,8 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QTemporaryDir drive;
     qputenv("LUMIDOC_DRIVE_C", drive.path().toLocal8Bit());
+    // Marked as the suite's own before the script goes in, so it is taken as drive C.
+    QFile(drive.path() + "/" + win::kDriveCMark).open(QIODevice::WriteOnly);
     QFile script(drive.path() + "/sleeper");
     script.open(QIODevice::WriteOnly);
     script.write("#!/bin/sh\nexec sleep 5\n");

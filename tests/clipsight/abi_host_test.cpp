@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -14,6 +17,7 @@
 #include <vector>
 
 #include "ClipsightHost.h"
+#include "PipeWatchdog.h"
 #include "ts_mp4_builders.h"
 
 using namespace csbuild;
@@ -334,6 +338,8 @@ TEST_F(AbiTest, WindowsPathsAndTheAnsiCodePage) {
     EXPECT_EQ(info->ops->GetStreamCount(info), 2);
     info->ops->Release(info);
     const std::string chinese = dir.Write("\xE4\xB8\xAD\xE6\x96\x87.mp4", mp4);
+    // The lossy name is never opened, not even when a file of its ANSI spelling is there.
+    dir.Write("??.mp4", mp4);
     info = OpenOk(chinese, 10);
     EXPECT_EQ(info->ops->GetStreamCount(info), 0);
     info->ops->Release(info);
@@ -341,7 +347,43 @@ TEST_F(AbiTest, WindowsPathsAndTheAnsiCodePage) {
     info = OpenOk(chinese, 10);
     EXPECT_EQ(info->ops->GetStreamCount(info), 2);
     info->ops->Release(info);
+    // Code page 932 carries the minus sign one way only: it comes back as a fullwidth hyphen.
+    setenv("LUMIDOC_ACP", "932", 1);
+    dir.Write("a\xEF\xBC\x8D" "b.mp4", mp4);
+    info = OpenOk(dir.path() + "/a\xE2\x88\x92" "b.mp4", 10);
+    EXPECT_EQ(info->ops->GetStreamCount(info), 0);
+    info->ops->Release(info);
     unsetenv("LUMIDOC_ACP");
+}
+
+TEST_F(AbiTest, APipeOrSocketIsAFileThatCannotBeOpenedAtOnce) {
+    ScratchDir dir;
+    const std::string fifo = dir.path() + "/movie.mkv";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string link = dir.path() + "/link.mp4";
+    ASSERT_EQ(symlink(fifo.c_str(), link.c_str()), 0);
+    std::string drive = "Z:" + fifo;
+    for (char& c : drive)
+        if (c == '/') c = '\\';
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string socketPath = dir.path() + "/movie.ts";
+    std::strncpy(address.sun_path, socketPath.c_str(), sizeof address.sun_path - 1);
+    const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    for (const std::string& path : {fifo, link, drive, socketPath}) {
+        for (int type : {10, 17, 44, 99}) {
+            SCOPED_TRACE(path + " as " + std::to_string(type));
+            CsMediaFileInfo* info = nullptr;
+            CsHresult hr = CS_E_FAIL;
+            EXPECT_TRUE(testing_support::callNeverWaitsOnPipe(fifo, [&] { hr = Open(path, type, &info); }));
+            EXPECT_EQ(hr, CS_S_OK);
+            ASSERT_NE(info, nullptr);
+            EXPECT_EQ(info->ops->GetStreamCount(info), 0);
+            info->ops->Release(info);
+        }
+    }
+    close(listener);
 }
 
 // ---- media-file and stream objects --------------------------------------------------------

@@ -62,6 +62,23 @@ TEST(CodePage, Windows1252CarriesWesternTextOnly) {
     EXPECT_EQ(win::fromAnsi(QByteArray("\x80")), QString::fromUtf8("€"));
 }
 
+TEST(CodePage, ConversionTellsWhetherItLostACharacter) {
+    // 932 carries the minus sign one way only: it comes back as a fullwidth hyphen.
+    const struct {
+        const char* codePage;
+        const char* text;
+        bool lost;
+    } cases[] = {{"1252", "Café.pdf", false}, {"1252", "日本.pdf", true}, {"932", "日本.pdf", false},
+                 {"932", "a−b.pdf", true}, {"no-such-code-page", "a.pdf", true}};
+    for (const auto& c : cases) {
+        Environment env{{"LUMIDOC_ACP", c.codePage}};
+        bool lost = !c.lost;
+        win::toAnsi(QString::fromUtf8(c.text), &lost);
+        EXPECT_EQ(lost, c.lost) << c.codePage << " " << c.text;
+        EXPECT_EQ(win::ansiCanCarry(QString::fromUtf8(c.text)), !c.lost) << c.codePage << " " << c.text;
+    }
+}
+
 TEST(CodePage, AnotherCodePageByEnvironment) {
     Environment env{{"LUMIDOC_ACP", "936"}, {"LC_ALL", "el_GR.UTF-8"}};
     EXPECT_TRUE(win::ansiCanCarry(QString::fromUtf8("中文.pdf")));

@@ -21,9 +21,11 @@ QString DOSOutputs::ExecuteCommand(const QString& CommandLine) {
 
     win::StartOptions options;
     options.captureOutput = true;
-    // The child sees the command line as the ANSI code page carries it.
-    const QString ansiLine = win::fromAnsi(win::toAnsi(CommandLine_));
-    win::StartedProcess child = win::startProcess(ansiLine, options);
+    // The child sees the command line as the ANSI code page carries it; one that lost characters
+    // could name another program or file, so it starts nothing.
+    bool lost = false;
+    const QString ansiLine = win::fromAnsi(win::toAnsi(CommandLine_, &lost));
+    win::StartedProcess child = lost ? win::StartedProcess() : win::startProcess(ansiLine, options);
     if (child.pipeFailed) {
         forms::msgBox("CreatePipe failed. Error: " + QString::number(child.errorNumber),
                       forms::vbCritical);

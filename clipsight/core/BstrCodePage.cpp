@@ -33,7 +33,7 @@ bool Convert(const Converter& conv, const char* in, size_t inLen, std::string* o
     out->clear();
     char* src = const_cast<char*>(in);
     size_t left = inLen;
-    char buffer[512];
+    char buffer[16384];  // iconv costs per call: a small buffer makes long paths slow
     while (left > 0) {
         char* dst = buffer;
         size_t room = sizeof(buffer);
@@ -64,8 +64,9 @@ std::string AnsiCodePageName() {
     return "CP" + number;
 }
 
-bool WideToAnsi(const char16_t* text, size_t length, std::string* out) {
+bool WideToAnsi(const char16_t* text, size_t length, std::string* out, bool* lost) {
     out->clear();
+    if (lost) *lost = false;
     if (length == 0) return true;
     Converter conv(AnsiCodePageName().c_str(), "UTF-16LE");
     if (!conv.ok()) return false;
@@ -75,7 +76,9 @@ bool WideToAnsi(const char16_t* text, size_t length, std::string* out) {
         in.push_back(static_cast<char>(text[i] & 0xFF));
         in.push_back(static_cast<char>(text[i] >> 8));
     }
-    return Convert(conv, in.data(), in.size(), out, [](const char* at, size_t left, std::string* o) -> size_t {
+    bool replaced = false;
+    Convert(conv, in.data(), in.size(), out, [&replaced](const char* at, size_t left, std::string* o) -> size_t {
+        replaced = true;
         o->push_back('?');
         if (left >= 4) {
             unsigned hi = static_cast<unsigned char>(at[0]) | (static_cast<unsigned char>(at[1]) << 8);
@@ -84,6 +87,13 @@ bool WideToAnsi(const char16_t* text, size_t length, std::string* out) {
         }
         return 2;
     });
+    if (lost) {
+        // A character the code page maps one way only comes back as another one.
+        std::u16string back;
+        *lost = replaced || !AnsiToWide(out->data(), out->size(), &back) ||
+                back.compare(0, std::u16string::npos, text, length) != 0;
+    }
+    return true;
 }
 
 bool AnsiToWide(const char* text, size_t length, std::u16string* out) {

@@ -11,7 +11,9 @@ namespace clipsight {
 std::string AnsiCodePageName();
 
 // UTF-16 to ANSI; a character the code page cannot carry becomes '?'. False when no converter exists.
-bool WideToAnsi(const char16_t* text, size_t length, std::string* out);
+// With `lost`, tells whether a character was lost or changed on the way: such a path must not be
+// opened, since '?' is an ordinary file-name character on the host.
+bool WideToAnsi(const char16_t* text, size_t length, std::string* out, bool* lost = nullptr);
 
 // ANSI to UTF-16; a byte the code page does not define keeps its own value as the character.
 bool AnsiToWide(const char* text, size_t length, std::u16string* out);

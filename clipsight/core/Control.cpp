@@ -6,6 +6,7 @@
 #include <string>
 
 #include "BstrCodePage.h"
+#include "MediaParser.h"
 
 namespace clipsight {
 
@@ -13,7 +14,9 @@ namespace {
 // Win32 error for a text that cannot be converted: ERROR_NO_UNICODE_TRANSLATION.
 constexpr uint32_t kErrorNoUnicodeTranslation = 1113;
 
-GUID g_classIdTable[kClassIdTableSize];
+// Entry 0 is the control's class id, the rest empty. Never written, so hosts may ask from any
+// number of threads at once.
+constexpr GUID kClassIdTable[kClassIdTableSize] = {CLSID_ClipsightControl};
 
 HRESULT QueryInterface(CKRClipsightControl* self, const IID* iid, void** out) {
     if (iid == nullptr || out == nullptr) return E_POINTER;
@@ -68,10 +71,11 @@ HRESULT Open(CKRClipsightControl*, BSTR path, int32_t containerType, MediaFileIn
     }
     std::string ansi;
     const char* ansiPath = nullptr;
+    bool lost = false;
     HRESULT result = S_OK;
     try {
         if (copy != nullptr) {
-            if (!WideToAnsi(copy, BstrStringLen(copy), &ansi))
+            if (!WideToAnsi(copy, BstrStringLen(copy), &ansi, &lost))
                 result = HresultFromSystemError(kErrorNoUnicodeTranslation);
             ansiPath = ansi.c_str();
         }
@@ -84,7 +88,10 @@ HRESULT Open(CKRClipsightControl*, BSTR path, int32_t containerType, MediaFileIn
             result = E_OUTOFMEMORY;
         } else {
             info->ops->AddRef(info);
-            if (info->Open(ansiPath, containerType) != 0) {
+            // A path that lost characters names another file, or none: it is a file that cannot
+            // be opened, as on Windows, where no file name holds a '?'.
+            const int parsed = lost ? kParseDeclined : info->Open(ansiPath, containerType);
+            if (parsed != 0) {
                 *out = info;  // the host owns this reference
             } else {
                 info->ops->Release(info);
@@ -119,10 +126,9 @@ HRESULT CreateControlComponent(const GUID* clsid, void** out) {
 }
 
 int GetControlClassIds(GUID* out, unsigned max) {
-    g_classIdTable[0] = CLSID_ClipsightControl;
     int count = -1;
     for (int i = 0; i < kClassIdTableSize; ++i) {
-        if (IsZeroGuid(g_classIdTable[i])) {
+        if (IsZeroGuid(kClassIdTable[i])) {
             count = i;
             break;
         }
@@ -130,7 +136,7 @@ int GetControlClassIds(GUID* out, unsigned max) {
     if (out == nullptr) return count;
     if (count < 0) count = kClassIdTableSize;
     if (static_cast<unsigned>(count) >= max) count = static_cast<int>(max);
-    std::memcpy(out, g_classIdTable, static_cast<size_t>(count) * sizeof(GUID));
+    std::memcpy(out, kClassIdTable, static_cast<size_t>(count) * sizeof(GUID));
     return count;
 }
 

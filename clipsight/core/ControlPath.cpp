@@ -13,6 +13,19 @@
 namespace clipsight {
 
 namespace {
+// Characters a drive path may hold, its terminating NUL included, in the ANSI file calls.
+constexpr size_t kMaxPath = 260;
+
+// Length in UTF-16 units (what the limit counts) of UTF-8 text.
+size_t Utf16Length(const std::string& utf8) {
+    size_t units = 0;
+    for (unsigned char ch : utf8) {
+        if ((ch & 0xC0) != 0x80) ++units;
+        if (ch >= 0xF0) ++units;  // a character beyond the basic plane takes two
+    }
+    return units;
+}
+
 std::string DriveCFolder() {
     const char* c = std::getenv("LUMIDOC_DRIVE_C");
     if (c && *c) return c;
@@ -47,14 +60,20 @@ std::string Join(const std::string& base, const std::string& name) {
 
 bool HostPathFromAnsiPath(const char* ansiPath, std::string* out) {
     if (!ansiPath) return false;
+    const size_t length = std::strlen(ansiPath);
+    const bool drive = length >= 2 && ansiPath[1] == ':' &&
+                       ((ansiPath[0] >= 'A' && ansiPath[0] <= 'Z') || (ansiPath[0] >= 'a' && ansiPath[0] <= 'z'));
+    // A longer drive path names no file, as in the ANSI file calls. It is refused before any
+    // look-up (one walk of the folders so far per component), and before it is converted when
+    // its bytes alone tell: no code page spends more than four on one character.
+    if (drive && length >= 4 * kMaxPath) return false;
     std::string utf8;
-    if (!AnsiToUtf8(ansiPath, std::strlen(ansiPath), &utf8)) return false;
-    bool drive = utf8.size() >= 2 && utf8[1] == ':' &&
-                 ((utf8[0] >= 'A' && utf8[0] <= 'Z') || (utf8[0] >= 'a' && utf8[0] <= 'z'));
+    if (!AnsiToUtf8(ansiPath, length, &utf8)) return false;
     if (!drive) {
         *out = utf8;
         return true;
     }
+    if (Utf16Length(utf8) >= kMaxPath) return false;
     char letter = static_cast<char>(utf8[0] & ~0x20);
     std::string root;
     if (letter == 'Z')

@@ -15,14 +15,17 @@ std::atomic<uint64_t> g_bytesRead{0};
 
 FileHandle OpenFileForReading(const char* path) {
     if (path == nullptr || *path == '\0') return kInvalidFileHandle;
+    // Opened without blocking: a pipe without a writer, or a device, would otherwise hold the
+    // open until someone writes. Only a regular file is kept, and it reads as usual after that.
     int fd;
     do {
-        fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY);
+        fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return kInvalidFileHandle;
-    // Only regular files: a folder, pipe or device could hang or feed endless bytes.
     struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || flags < 0 ||
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
         ::close(fd);
         return kInvalidFileHandle;
     }

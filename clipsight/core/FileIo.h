@@ -11,8 +11,8 @@ namespace clipsight {
 using FileHandle = int;
 inline constexpr FileHandle kInvalidFileHandle = -1;
 
-// Opens an existing regular file for reading; kInvalidFileHandle when that fails
-// (missing file, no permission, a folder or a device).
+// Opens an existing regular file for reading; kInvalidFileHandle when that fails (missing file,
+// no permission, a folder, a pipe, a socket or a device), at once: it never waits for a writer.
 FileHandle OpenFileForReading(const char* path);
 
 // Closes a handle opened by OpenFileForReading; ignores kInvalidFileHandle.

@@ -1,6 +1,7 @@
 #include "pdfrender/PageRenderer.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QThread>
 
@@ -220,7 +221,8 @@ bool writeTiff(const QImage& image, const QString& winPath, int xres, int yres, 
 
 int OpenPDF(const QString& path, const QString& password) {
     const QString host = win::toHostPath(path);
-    if (host.isEmpty() || !QFile::exists(host)) return 0;
+    // Only a regular file: opening a pipe without a writer (or a device) would wait for ever.
+    if (host.isEmpty() || !QFileInfo(host).isFile()) return 0;
     ensureGlobalParams();
     std::unique_ptr<Poppler::Document> doc = Poppler::Document::load(host);
     if (!doc) return 0;

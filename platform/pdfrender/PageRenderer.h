@@ -10,7 +10,8 @@ namespace pdfrender {
 // Arguments: the page being exported, the pages done so far, the pages asked for.
 using ExportProgressProc = int (*)(int page, int done, int total);
 
-// Opens a document; 0 when it cannot be opened or the password does not unlock it.
+// Opens a document; 0 when it cannot be opened (also at once when it is no regular file) or the
+// password does not unlock it.
 int OpenPDF(const QString& path, const QString& password);
 // Number of pages; 0 for an unknown handle.
 int GetPageNum(int handle);

@@ -74,8 +74,12 @@ QString ansiCodePageLabel() {
     return QString::fromLatin1(name);
 }
 
-QByteArray toAnsi(const QString& text) {
-    return convert(utf16Bytes(text), "UTF-16LE", ansiCodePageName().constData(), "?", 2, nullptr);
+QByteArray toAnsi(const QString& text, bool* lost) {
+    const QByteArray ansi =
+        convert(utf16Bytes(text), "UTF-16LE", ansiCodePageName().constData(), "?", 2, lost);
+    // A character the code page maps one way only comes back as another one.
+    if (lost && !*lost) *lost = fromAnsi(ansi) != text;
+    return ansi;
 }
 
 QString fromAnsi(const QByteArray& bytes) {
@@ -85,11 +89,9 @@ QString fromAnsi(const QByteArray& bytes) {
 }
 
 bool ansiCanCarry(const QString& text) {
-    bool lossy = false;
-    const QByteArray a =
-        convert(utf16Bytes(text), "UTF-16LE", ansiCodePageName().constData(), "?", 2, &lossy);
-    if (lossy) return false;
-    return fromAnsi(a) == text;
+    bool lost = false;
+    toAnsi(text, &lost);
+    return !lost;
 }
 
 }  // namespace win

@@ -14,7 +14,10 @@ QByteArray ansiCodePageName();
 // The same for messages ("code page 1253").
 QString ansiCodePageLabel();
 
-QByteArray toAnsi(const QString& text);
+// The text in the ANSI code page. With `lost`, tells whether the conversion lost or changed a
+// character: "?" is an ordinary file-name character on the host, so a name that lost one must
+// never be looked up (it could name another file).
+QByteArray toAnsi(const QString& text, bool* lost = nullptr);
 QString fromAnsi(const QByteArray& bytes);
 
 // True when the text survives a round trip through the ANSI code page unchanged.

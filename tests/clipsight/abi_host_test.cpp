@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "ClipsightHost.h"
+#include "PipeWatchdog.h"
 #include "ts_mp4_builders.h"
 
 using namespace csbuild;
@@ -334,6 +336,8 @@ TEST_F(AbiTest, WindowsPathsAndTheAnsiCodePage) {
     EXPECT_EQ(info->ops->GetStreamCount(info), 2);
     info->ops->Release(info);
     const std::string chinese = dir.Write("\xE4\xB8\xAD\xE6\x96\x87.mp4", mp4);
+    // The lossy name is never opened, not even when a file of its ANSI spelling is there.
+    dir.Write("??.mp4", mp4);
     info = OpenOk(chinese, 10);
     EXPECT_EQ(info->ops->GetStreamCount(info), 0);
     info->ops->Release(info);
@@ -341,7 +345,36 @@ TEST_F(AbiTest, WindowsPathsAndTheAnsiCodePage) {
     info = OpenOk(chinese, 10);
     EXPECT_EQ(info->ops->GetStreamCount(info), 2);
     info->ops->Release(info);
+    // Code page 932 carries the minus sign one way only: it comes back as a fullwidth hyphen.
+    setenv("LUMIDOC_ACP", "932", 1);
+    dir.Write("a\xEF\xBC\x8D" "b.mp4", mp4);
+    info = OpenOk(dir.path() + "/a\xE2\x88\x92" "b.mp4", 10);
+    EXPECT_EQ(info->ops->GetStreamCount(info), 0);
+    info->ops->Release(info);
     unsetenv("LUMIDOC_ACP");
+}
+
+TEST_F(AbiTest, APipeIsAFileThatCannotBeOpenedAtOnce) {
+    ScratchDir dir;
+    const std::string fifo = dir.path() + "/movie.mkv";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string link = dir.path() + "/link.mp4";
+    ASSERT_EQ(symlink(fifo.c_str(), link.c_str()), 0);
+    std::string drive = "Z:" + fifo;
+    for (char& c : drive)
+        if (c == '/') c = '\\';
+    for (const std::string& path : {fifo, link, drive}) {
+        for (int type : {10, 17, 44, 99}) {
+            SCOPED_TRACE(path + " as " + std::to_string(type));
+            CsMediaFileInfo* info = nullptr;
+            CsHresult hr = CS_E_FAIL;
+            EXPECT_TRUE(testing_support::callNeverWaitsOnPipe(fifo, [&] { hr = Open(path, type, &info); }));
+            EXPECT_EQ(hr, CS_S_OK);
+            ASSERT_NE(info, nullptr);
+            EXPECT_EQ(info->ops->GetStreamCount(info), 0);
+            info->ops->Release(info);
+        }
+    }
 }
 
 // ---- media-file and stream objects --------------------------------------------------------

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <future>
 #include <string>
 
 #include "Bstr.h"
@@ -157,6 +158,16 @@ TEST(ObjectsPathTest, DrivesAndHostPaths) {
     }
     EXPECT_FALSE(HostPathFromAnsiPath("E:\\movie.mp4", &out));
     EXPECT_FALSE(HostPathFromAnsiPath(nullptr, &out));
+    // A drive path names a file up to 259 characters, as in the ANSI file calls; past that none.
+    const std::string folder = z.substr(0, z.rfind('\\') + 1);
+    const std::string name(259 - folder.size(), 'n');
+    dir.Write(name, {1});
+    ASSERT_TRUE(HostPathFromAnsiPath((folder + name).c_str(), &out));
+    EXPECT_EQ(out, dir.path() + "/" + name);
+    EXPECT_FALSE(HostPathFromAnsiPath((folder + name + "n").c_str(), &out));
+    std::string deep = "Z:";
+    for (int i = 0; i < 40000; ++i) deep += "\\a";
+    EXPECT_FALSE(HostPathFromAnsiPath(deep.c_str(), &out));
     // An 8-bit name in the code page is spelled in UTF-8 on the host.
     EnvVar acp("LUMIDOC_ACP", "1252");
     ASSERT_TRUE(HostPathFromAnsiPath("/tmp/Caf\xE9.ts", &out));
@@ -242,6 +253,20 @@ TEST(ObjectsControlTest, FailedPathConversionGivesTheSystemError) {
     EXPECT_EQ(CreateControlComponent(nullptr, &out), E_POINTER);
     EXPECT_EQ(control->ops->QueryInterface(control, &IID_IUnknown, nullptr), E_POINTER);
     EXPECT_EQ(control->ops->Release(control), 0u);
+}
+
+// Hosts may ask from several threads at once; ThreadSanitizer sees any write the calls share.
+TEST(ObjectsControlThreadsTest, GetClsidsFromTwoThreadsAtOnce) {
+    auto ask = [] {
+        for (int i = 0; i < 2000; ++i) {
+            GUID ids[2] = {};
+            if (GetControlClassIds(ids, 2) != 1 || !(ids[0] == CLSID_ClipsightControl)) return false;
+        }
+        return true;
+    };
+    std::future<bool> other = std::async(std::launch::async, ask);
+    EXPECT_TRUE(ask());
+    EXPECT_TRUE(other.get());
 }
 
 TEST(ObjectsControlTest, ClassIdTableCountsUpToTheFirstEmptyEntry) {

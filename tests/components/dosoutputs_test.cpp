@@ -15,6 +15,7 @@
 #include "win/Process.h"
 #include "win/ProcessTable.h"
 #include "PrivateProcessTable.h"
+#include "ScopedEnvironment.h"
 
 LUMIDOC_TESTS_OWN_THEIR_PROCESSES();
 
@@ -169,4 +170,18 @@ TEST(DOSOutputs, HandsOverHowItsProcessEnded) {
     d.ExecuteCommand("c:\\missing-program.exe");
     EXPECT_FALSE(d.Succeeded());
     EXPECT_EQ(d.EndDescription(), "not started");
+}
+
+TEST(DOSOutputs, ACommandLineTheCodePageCannotCarryStartsNothing) {
+    testing_support::ScopedEnvironment western{{"LUMIDOC_ACP", "1252"}};
+    ScratchDriveC c;
+    // What the lossy name would become: a program that must never run.
+    writeScript(c.hostPath("??"), "echo wrong program");
+    forms::ScriptedUi ui;
+    WatchedProcess = "??";
+    DOSOutputs d;
+    EXPECT_EQ(d.ExecuteCommand(QString::fromUtf8("c:\\日本")), "");
+    EXPECT_TRUE(d.StartFailed());
+    ASSERT_EQ(ui.shown.size(), 1);
+    EXPECT_EQ(ui.shown[0].prompt, "File or command not found");
 }

@@ -237,6 +237,15 @@ TEST_F(Adding, AddFolderSearchesTheChosenTreeAndACancelSearchesNothing) {
     EXPECT_TRUE(w->picText->isHidden());
 }
 
+TEST_F(Adding, AddFolderSearchesNoFolderWhoseNameTheCodePageCannotCarry) {
+    make(QString::fromUtf8("日本/1.jpg"));
+    make("??/2.jpg");  // where the name's ANSI form leads
+    browser.answerFolder(scans.path() + QString::fromUtf8("/日本"));
+    w->CmdToolsBar_Click(1);
+    EXPECT_EQ(w->List1->count(), 0);
+    EXPECT_EQ(w->List2->count(), 0);
+}
+
 TEST_F(Adding, WithoutTheProgramsFileDialogAddShowsNothingAndAddsNothing) {
     CommonDlgsW* kept = dlgOpen;
     dlgOpen = nullptr;

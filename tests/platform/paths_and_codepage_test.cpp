@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+#include <tuple>
+
 #include "ScopedEnvironment.h"
 #include "TestSupport.h"
 #include "win/CodePage.h"
@@ -60,6 +63,18 @@ TEST(CodePage, Windows1252CarriesWesternTextOnly) {
     // What the code page cannot carry becomes "?", one per character (a surrogate pair too).
     EXPECT_EQ(win::toAnsi(QString::fromUtf8("aΩ😀b")), QByteArray("a??b"));
     EXPECT_EQ(win::fromAnsi(QByteArray("\x80")), QString::fromUtf8("€"));
+}
+
+TEST(CodePage, ConversionTellsWhetherItLostACharacter) {
+    // 932 carries the minus sign one way only: it comes back as a fullwidth hyphen.
+    for (auto [codePage, text, lost] : std::initializer_list<std::tuple<const char*, const char*, bool>>{
+             {"1252", "Café.pdf", false}, {"1252", "日本.pdf", true}, {"932", "日本.pdf", false},
+             {"932", "a−b.pdf", true}, {"no-such-code-page", "a.pdf", true}}) {
+        Environment env{{"LUMIDOC_ACP", codePage}};
+        bool told = !lost;
+        win::toAnsi(QString::fromUtf8(text), &told);
+        EXPECT_EQ(told, lost) << codePage << " " << text;
+    }
 }
 
 TEST(CodePage, AnotherCodePageByEnvironment) {

@@ -9,6 +9,9 @@
 #include <QRadioButton>
 #include <QTimer>
 
+#include <sys/stat.h>
+
+#include "PipeWatchdog.h"
 #include "RecognitionFixture.h"
 #include "forms/MessageBox.h"
 #include "win/FileSystem.h"
@@ -45,6 +48,21 @@ TEST(RecognitionBadInput, ADamagedDocumentGivesAnEmptyResultAndNoHang) {
     EXPECT_EQ(h.onlyResult(), bom());
     expectCompleted(ui);
     EXPECT_EQ(h.wordpadCalls().size(), 1);
+}
+
+TEST(RecognitionBadInput, ADocumentThatIsAPipeIsRefusedLikeADamagedOne) {
+    RunHarness h(0);
+    ASSERT_TRUE(QDir().mkpath(h.drive.hostPath("docs")));
+    const QByteArray fifo = QFile::encodeName(h.drive.hostPath("docs/report.final.pdf"));
+    ASSERT_EQ(mkfifo(fifo.constData(), 0600), 0);
+    h.view.pageCount = 1;
+    installStandInEngine(h.engineLog, kNoImageNoText);
+    forms::ScriptedUi ui;
+    frmOCR f(h.view.viewer());
+    f.Option3->click();
+    EXPECT_TRUE(testing_support::callNeverWaitsOnPipe(fifo.toStdString(), [&] { f.cmdStart->click(); }));
+    EXPECT_EQ(h.onlyResult(), bom());
+    expectCompleted(ui);
 }
 
 TEST(RecognitionBadInput, AWrongPasswordRendersNothingAndTheRightOneRenders) {

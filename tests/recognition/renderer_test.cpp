@@ -2,6 +2,9 @@
 
 #include <GfxState.h>
 
+#include <sys/stat.h>
+
+#include "PipeWatchdog.h"
 #include "RecognitionFixture.h"
 #include "pdfrender/PageRenderer.h"
 
@@ -58,6 +61,20 @@ TEST(PageRenderer, RefusesMissingDamagedAndLockedDocuments) {
     EXPECT_GT(h, 0);
     EXPECT_EQ(pdfrender::GetPageNum(h), 1);
     pdfrender::ClosePDF(h);
+}
+
+TEST(PageRenderer, APipeIsRefusedAtOnceByItsPathOrALink) {
+    ScratchDriveC c;
+    const QByteArray fifo = QFile::encodeName(c.hostPath("pipe.pdf"));
+    ASSERT_EQ(mkfifo(fifo.constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link(c.hostPath("pipe.pdf"), c.hostPath("link.pdf")));
+    for (const char* path : {"c:\\pipe.pdf", "c:\\link.pdf"}) {
+        int h = -1;
+        EXPECT_TRUE(testing_support::callNeverWaitsOnPipe(
+            fifo.toStdString(), [&] { h = pdfrender::OpenPDF(path, ""); }))
+            << path;
+        EXPECT_EQ(h, 0);
+    }
 }
 
 TEST(PageRenderer, ExportsEightBitTiffsAtTheAskedResolutionAndCallsBack) {

@@ -29,6 +29,7 @@ void expectCompleted(const forms::ScriptedUi& ui) {
 }  // namespace
 
 TEST(RecognitionBadInput, ADamagedDocumentGivesAnEmptyResultAndNoHang) {
+    LUMIDOC_TEST_NEEDS_PRIVATE_PROCESS_TABLE();
     RunHarness h(0);
     writeFile(h.drive.hostPath("docs/report.final.pdf"), "%PDF-1.7\nthis is not a document\n");
     h.view.pageCount = 2;
@@ -48,6 +49,7 @@ TEST(RecognitionBadInput, ADamagedDocumentGivesAnEmptyResultAndNoHang) {
 }
 
 TEST(RecognitionBadInput, AWrongPasswordRendersNothingAndTheRightOneRenders) {
+    LUMIDOC_TEST_NEEDS_PRIVATE_PROCESS_TABLE();
     RunHarness h(1);
     const QString plain = h.drive.hostPath("docs/report.final.pdf");
     const QString locked = h.drive.hostPath("docs/locked.pdf");
@@ -80,6 +82,7 @@ TEST(RecognitionBadInput, AWrongPasswordRendersNothingAndTheRightOneRenders) {
 }
 
 TEST(RecognitionBadInput, AnEngineThatCannotBeStartedEndsTheRunAtThatPageWithOneMessage) {
+    LUMIDOC_TEST_NEEDS_PRIVATE_PROCESS_TABLE();
     const struct {
         const char* what;
         int scope;          // 1 current page, 2 range 1 to 3, 3 all pages
@@ -149,6 +152,7 @@ TEST(RecognitionBadInput, AnOutputFolderThatCannotBeMadeIsReportedBeforeAnyPage)
 }
 
 TEST(RecognitionBadInput, MissingOrOddSettingsPlaceTheResultAsTheFolderTextSays) {
+    LUMIDOC_TEST_NEEDS_PRIVATE_PROCESS_TABLE();
     {
         // No path.ini: the result goes to the current folder.
         RunHarness h(1);
@@ -197,6 +201,7 @@ TEST(RecognitionBadInput, MissingOrOddSettingsPlaceTheResultAsTheFolderTextSays)
 }
 
 TEST(RecognitionBadInput, AMissingWordPadIsSkippedSilently) {
+    LUMIDOC_TEST_NEEDS_PRIVATE_PROCESS_TABLE();
     RunHarness h(1);
     removeWordPad();
     forms::ScriptedUi ui;

@@ -10,6 +10,7 @@ cd "$(dirname "$0")/.."
 . tools/jobs.sh
 
 . tools/scratch.sh
+. tools/test-summary.sh
 scratch_dir reports
 export QT_QPA_PLATFORM=offscreen
 # Reports go to files as well, so one in a program a test started is not lost in its output.
@@ -24,7 +25,7 @@ failed=0
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer (build-asan)"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMIDOC_SANITIZE=address,undefined >/dev/null
 cmake --build build-asan -j"$jobs" >/dev/null
-(cd build-asan && ctest --output-on-failure -j"$jobs" --timeout 900) || failed=1
+run_ctest ASan/UBSan build-asan --output-on-failure -j"$jobs" --timeout 900 || failed=1
 
 echo "== ThreadSanitizer (build-tsan)"
 tsan_targets=(recognition_renderer_test recognition_run_test recognition_badinput_test
@@ -32,8 +33,8 @@ tsan_targets=(recognition_renderer_test recognition_run_test recognition_badinpu
               lumidocwin_pdfview_test clipsight_tests)
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMIDOC_SANITIZE=thread >/dev/null
 cmake --build build-tsan -j"$jobs" --target "${tsan_targets[@]}" >/dev/null
-(cd build-tsan && ctest --output-on-failure -j"$jobs" --timeout 900 \
-   -R '^(PageRenderer|PdfViewTest|Recognition[A-Za-z]*|RealEngine|frmOCR|ObjectsControlThreadsTest)\.') || failed=1
+run_ctest TSan build-tsan --output-on-failure -j"$jobs" --timeout 900 \
+  -R '^(PageRenderer|PdfViewTest|Recognition[A-Za-z]*|RealEngine|frmOCR|ObjectsControlThreadsTest)\.' || failed=1
 
 if compgen -G "$reports/*" >/dev/null; then
   echo "sanitizer reports (asan.*, ubsan.*: build-asan; tsan.*: build-tsan):"

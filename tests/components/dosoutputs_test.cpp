@@ -17,8 +17,6 @@
 #include "PrivateProcessTable.h"
 #include "ScopedEnvironment.h"
 
-LUMIDOC_TESTS_OWN_THEIR_PROCESSES();
-
 using testing_support::ScratchDriveC;
 using testing_support::writeScript;
 
@@ -54,6 +52,7 @@ TEST(DOSOutputs, LargeOutputArrivesInChunksOfAtMost1024Bytes) {
 }
 
 TEST(DOSOutputs, EndsAfterTheFirstPassWhenTheWatchedNameIsNotRunning) {
+    LUMIDOC_TEST_NEEDS_PRIVATE_PROCESS_TABLE();
     ScratchDriveC c;
     writeScript(c.hostPath("slow"), "sleep 3");
     for (const QString& watched : {QString("nothing-like-it.exe"), QString()}) {

@@ -18,8 +18,6 @@
 #include "win/ProcessTable.h"
 #include "PrivateProcessTable.h"
 
-LUMIDOC_TESTS_OWN_THEIR_PROCESSES();
-
 using testing_support::ScratchDriveC;
 using testing_support::writeFile;
 using testing_support::writeScript;
@@ -146,6 +144,7 @@ TEST(DeleteFolderTree, LinksGoThemselvesAndWhatTheyPointAtIsLeftAsItWas) {
 }
 
 TEST(KillProcessByName, EndsEveryProcessOfThatNameAndNoOther) {
+    LUMIDOC_TEST_NEEDS_PRIVATE_PROCESS_TABLE();
     ScratchDriveC c;
     writeScript(c.hostPath("ocr.exe"), "exec sleep 30");
     writeScript(c.hostPath("other.exe"), "exec sleep 30");

@@ -16,9 +16,6 @@
 #include "forms/MessageBox.h"
 #include "forms/Shell.h"
 #include "frmPrinting.h"
-#include "PrivateProcessTable.h"
-
-LUMIDOC_TESTS_OWN_THEIR_PROCESSES();
 
 struct ConversionFixture : ::testing::Test {
     testing_support::ScratchDriveC driveC;

@@ -17,9 +17,6 @@
 #include "forms/MessageBox.h"
 #include "frmPrinting.h"
 #include "skin/SkinH.h"
-#include "PrivateProcessTable.h"
-
-LUMIDOC_TESTS_OWN_THEIR_PROCESSES();
 
 using testing_support::readFile;
 using testing_support::ScratchDriveC;

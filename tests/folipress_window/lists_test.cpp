@@ -11,9 +11,6 @@
 #include "WindowFixture.h"
 #include "forms/App.h"
 #include "win/WinPath.h"
-#include "PrivateProcessTable.h"
-
-LUMIDOC_TESTS_OWN_THEIR_PROCESSES();
 
 using Lists = WindowFixture;
 

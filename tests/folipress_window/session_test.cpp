@@ -15,9 +15,6 @@
 #include "WindowFixture.h"
 #include "forms/App.h"
 #include "win/WinPath.h"
-#include "PrivateProcessTable.h"
-
-LUMIDOC_TESTS_OWN_THEIR_PROCESSES();
 
 namespace {
 

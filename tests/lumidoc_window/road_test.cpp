@@ -17,8 +17,6 @@
 #include "frmOCR.h"
 #include "PrivateProcessTable.h"
 
-LUMIDOC_TESTS_OWN_THEIR_PROCESSES();
-
 using form_test::Scene;
 using form_test::WhenModal;
 using testing_support::readFile;
@@ -27,6 +25,7 @@ using testing_support::writeFile;
 using testing_support::writeScript;
 
 TEST(Road, OpenACopiedDocumentAndRecogniseAllPages) {
+    LUMIDOC_TEST_NEEDS_PRIVATE_PROCESS_TABLE();
     testing_support::ScopedEnvironment western{{"LUMIDOC_ACP", "1252"}};
     Scene scene;
     // Stand-ins: the engine writes "page <base name>" for each page, WordPad logs its argument.

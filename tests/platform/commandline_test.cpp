@@ -10,9 +10,6 @@
 #include "win/CommandLine.h"
 #include "win/Process.h"
 #include "win/ProcessTable.h"
-#include "PrivateProcessTable.h"
-
-LUMIDOC_TESTS_OWN_THEIR_PROCESSES();
 
 using testing_support::ScratchDriveC;
 using testing_support::writeScript;

@@ -19,8 +19,6 @@
 #include "win/WinPath.h"
 #include "PrivateProcessTable.h"
 
-LUMIDOC_TESTS_OWN_THEIR_PROCESSES();
-
 namespace recognition_test {
 
 using testing_support::readFile;

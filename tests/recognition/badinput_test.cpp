@@ -32,6 +32,7 @@ void expectCompleted(const forms::ScriptedUi& ui) {
 }  // namespace
 
 TEST(RecognitionBadInput, ADamagedDocumentGivesAnEmptyResultAndNoHang) {
+    LUMIDOC_TEST_NEEDS_PRIVATE_PROCESS_TABLE();
     RunHarness h(0);
     writeFile(h.drive.hostPath("docs/report.final.pdf"), "%PDF-1.7\nthis is not a document\n");
     h.view.pageCount = 2;
@@ -51,6 +52,7 @@ TEST(RecognitionBadInput, ADamagedDocumentGivesAnEmptyResultAndNoHang) {
 }
 
 TEST(RecognitionBadInput, ADocumentThatIsAPipeIsRefusedLikeADamagedOne) {
+    LUMIDOC_TEST_NEEDS_PRIVATE_PROCESS_TABLE();
     RunHarness h(0);
     ASSERT_TRUE(QDir().mkpath(h.drive.hostPath("docs")));
     const QByteArray fifo = QFile::encodeName(h.drive.hostPath("docs/report.final.pdf"));
@@ -66,6 +68,7 @@ TEST(RecognitionBadInput, ADocumentThatIsAPipeIsRefusedLikeADamagedOne) {
 }
 
 TEST(RecognitionBadInput, AWrongPasswordRendersNothingAndTheRightOneRenders) {
+    LUMIDOC_TEST_NEEDS_PRIVATE_PROCESS_TABLE();
     RunHarness h(1);
     const QString plain = h.drive.hostPath("docs/report.final.pdf");
     const QString locked = h.drive.hostPath("docs/locked.pdf");
@@ -98,6 +101,7 @@ TEST(RecognitionBadInput, AWrongPasswordRendersNothingAndTheRightOneRenders) {
 }
 
 TEST(RecognitionBadInput, AnEngineThatCannotBeStartedEndsTheRunAtThatPageWithOneMessage) {
+    LUMIDOC_TEST_NEEDS_PRIVATE_PROCESS_TABLE();
     const struct {
         const char* what;
         int scope;          // 1 current page, 2 range 1 to 3, 3 all pages
@@ -167,6 +171,7 @@ TEST(RecognitionBadInput, AnOutputFolderThatCannotBeMadeIsReportedBeforeAnyPage)
 }
 
 TEST(RecognitionBadInput, MissingOrOddSettingsPlaceTheResultAsTheFolderTextSays) {
+    LUMIDOC_TEST_NEEDS_PRIVATE_PROCESS_TABLE();
     {
         // No path.ini: the result goes to the current folder.
         RunHarness h(1);
@@ -215,6 +220,7 @@ TEST(RecognitionBadInput, MissingOrOddSettingsPlaceTheResultAsTheFolderTextSays)
 }
 
 TEST(RecognitionBadInput, AMissingWordPadIsSkippedSilently) {
+    LUMIDOC_TEST_NEEDS_PRIVATE_PROCESS_TABLE();
     RunHarness h(1);
     removeWordPad();
     forms::ScriptedUi ui;

@@ -12,6 +12,7 @@ using namespace recognition_test;
 using testing_support::treeSnapshot;
 
 TEST(RecognitionRun, AWorkFolderThatIsALinkIsNeitherWrittenNorEmptied) {
+    LUMIDOC_TEST_NEEDS_PRIVATE_PROCESS_TABLE();
     RunHarness h(1);
     QTemporaryDir user;
     for (const char* f : {"0001.tif", "0001.txt", "0001.jpg", "r0001.txt"})
@@ -29,6 +30,7 @@ TEST(RecognitionRun, AWorkFolderThatIsALinkIsNeitherWrittenNorEmptied) {
 }
 
 TEST(RecognitionRun, WordPadGetsAResultNamedWithQuotesAsOneArgument) {
+    LUMIDOC_TEST_NEEDS_PRIVATE_PROCESS_TABLE();
     RunHarness h(1);
     makePdf(h.drive.hostPath("docs/my \"quoted\" doc.pdf"), {"page 1"}, QSizeF(200, 60));
     DocPath = "C:\\docs\\my \"quoted\" doc.pdf";

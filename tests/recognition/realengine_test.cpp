@@ -28,6 +28,7 @@ struct RealEngine : ::testing::Test {
 }  // namespace
 
 TEST_F(RealEngine, RecognisesEveryPageIntoOneResultInPageOrder) {
+    LUMIDOC_TEST_NEEDS_PRIVATE_PROCESS_TABLE();
     const QStringList words = {"HARBOUR", "BICYCLE", "LANTERN"};
     makePdf(h->drive.hostPath("docs/report.final.pdf"), words, QSizeF(300, 90));
     h->view.pageCount = 3;
@@ -55,6 +56,7 @@ TEST_F(RealEngine, RecognisesEveryPageIntoOneResultInPageOrder) {
 }
 
 TEST_F(RealEngine, EveryLanguageOfTheListRunsAndOtherLanguagesDoesNotHold) {
+    LUMIDOC_TEST_NEEDS_PRIVATE_PROCESS_TABLE();
     makePdf(h->drive.hostPath("docs/report.final.pdf"), {"LANTERN"}, QSizeF(200, 60));
     h->view.pageCount = 1;
     h->view.currentPage = 1;

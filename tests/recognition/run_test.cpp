@@ -57,6 +57,7 @@ void chooseRange(frmOCR& f, const QString& from, const QString& to) {
 }  // namespace
 
 TEST(RecognitionRun, CurrentPageEndsInWordPadAndTheCompletionMessage) {
+    LUMIDOC_TEST_NEEDS_PRIVATE_PROCESS_TABLE();
     RunHarness h(3);
     h.view.currentPage = 2;
     forms::ScriptedUi ui;
@@ -109,6 +110,7 @@ TEST(RecognitionRun, CurrentPageEndsInWordPadAndTheCompletionMessage) {
 }
 
 TEST(RecognitionRun, RangeAndAllPagesGoInPageOrderWithTheirProgress) {
+    LUMIDOC_TEST_NEEDS_PRIVATE_PROCESS_TABLE();
     {
         RunHarness h(5);
         forms::ScriptedUi ui;
@@ -160,6 +162,7 @@ TEST(RecognitionRun, ABackwardRangeProcessesNothingAndStillCompletes) {
 }
 
 TEST(RecognitionRun, StopFinishesTheCurrentPageAndLeavesTheDialogOpen) {
+    LUMIDOC_TEST_NEEDS_PRIVATE_PROCESS_TABLE();
     RunHarness h(4);
     forms::ScriptedUi ui;
     frmOCR f(h.view.viewer());
@@ -194,6 +197,7 @@ TEST(RecognitionRun, StopFinishesTheCurrentPageAndLeavesTheDialogOpen) {
 }
 
 TEST(RecognitionRun, ARunStartedRightAfterAStopKeepsItsWorkFolder) {
+    LUMIDOC_TEST_NEEDS_PRIVATE_PROCESS_TABLE();
     RunHarness h(3);
     forms::ScriptedUi ui;
     frmOCR f(h.view.viewer());
@@ -210,6 +214,7 @@ TEST(RecognitionRun, ARunStartedRightAfterAStopKeepsItsWorkFolder) {
 }
 
 TEST(RecognitionRun, ClosingDuringARunKeepsThePagesDoneAndShowsNothingMore) {
+    LUMIDOC_TEST_NEEDS_PRIVATE_PROCESS_TABLE();
     for (bool closeBox : {false, true}) {
         RunHarness h(3);
         forms::ScriptedUi ui;
@@ -237,6 +242,7 @@ TEST(RecognitionRun, ClosingDuringARunKeepsThePagesDoneAndShowsNothingMore) {
 }
 
 TEST(RecognitionRun, AnExistingResultOfTheSameNameKeepsItsContent) {
+    LUMIDOC_TEST_NEEDS_PRIVATE_PROCESS_TABLE();
     RunHarness h(1);
     // The name carries the start time to the second: lay out the next half minute's names, so
     // a slow start on a busy machine still meets one.
@@ -264,6 +270,7 @@ TEST(RecognitionRun, AnExistingResultOfTheSameNameKeepsItsContent) {
 }
 
 TEST(RecognitionRun, PageNumbersBeyondFourDigitsAndBeyond32767NameTheirFiles) {
+    LUMIDOC_TEST_NEEDS_PRIVATE_PROCESS_TABLE();
     RunHarness h(1);
     h.view.pageCount = 50000;
     h.view.currentPage = 12345;
@@ -288,6 +295,7 @@ TEST(RecognitionRun, PageNumbersBeyondFourDigitsAndBeyond32767NameTheirFiles) {
 }
 
 TEST(RecognitionRun, TheChosenLanguageGoesToTheEngineAndIsRemembered) {
+    LUMIDOC_TEST_NEEDS_PRIVATE_PROCESS_TABLE();
     RunHarness h(1);
     LangIndex = 0;
     {
@@ -313,6 +321,7 @@ TEST(RecognitionRun, TheChosenLanguageGoesToTheEngineAndIsRemembered) {
 }
 
 TEST(RecognitionRun, AnEngineThatWritesNoTextDoesNotHoldTheRun) {
+    LUMIDOC_TEST_NEEDS_PRIVATE_PROCESS_TABLE();
     RunHarness h(2);
     installStandInEngine(h.engineLog, "exit 1");
     forms::ScriptedUi ui;
@@ -329,6 +338,7 @@ TEST(RecognitionRun, AnEngineThatWritesNoTextDoesNotHoldTheRun) {
 }
 
 TEST(RecognitionRun, ResolutionFollowsTheFirstPageWidthWithinNinetySixToThreeHundred) {
+    LUMIDOC_TEST_NEEDS_PRIVATE_PROCESS_TABLE();
     const QList<QPair<double, float>> cases = {{612, 300}, {1224, 150}, {144, 300}, {3000, 96}};
     for (const auto& [width, dpi] : cases) {
         RunHarness h(0);

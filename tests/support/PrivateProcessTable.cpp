@@ -4,6 +4,7 @@
 #include <linux/capability.h>
 #include <sched.h>
 #include <signal.h>
+#include <strings.h>
 #include <sys/mount.h>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
@@ -11,8 +12,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace testing_support {
@@ -20,10 +21,10 @@ namespace testing_support {
 namespace {
 
 bool isPrivate = false;
-bool required = false;
+std::string whyNot;
 
-// Exit status of the namespace's first process when it could not show its own /proc.
-constexpr int kNoPrivateProc = 119;
+// What the namespace's first process reports once its /proc shows only the namespace.
+constexpr char kInTheTable[] = "+";
 
 bool writeProcFile(const char* path, const std::string& text) {
     const int fd = ::open(path, O_WRONLY | O_CLOEXEC);
@@ -35,6 +36,26 @@ bool writeProcFile(const char* path, const std::string& text) {
 
 std::string failure(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
 
+void tell(int fd, const std::string& text) {
+    [[maybe_unused]] const ssize_t n = ::write(fd, text.data(), text.size());
+}
+
+int waitFor(pid_t child) {
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    return status;
+}
+
+// Ends this process the way its child ended.
+[[noreturn]] void endLike(int status) {
+    if (WIFSIGNALED(status)) {
+        signal(WTERMSIG(status), SIG_DFL);
+        kill(getpid(), WTERMSIG(status));
+    }
+    _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 1);
+}
+
 // Inside a user namespace the process holds every capability over the files of its own user;
 // the tests must meet read-only files and folders as the user does.
 void dropCapabilities() {
@@ -43,73 +64,103 @@ void dropCapabilities() {
     syscall(SYS_capset, &header, data);
 }
 
-}  // namespace
-
-bool requirePrivateProcessTable() {
-    required = true;
-    return true;
-}
-
-bool privateProcessTableRequired() { return required; }
-
-bool hasPrivateProcessTable() { return isPrivate; }
-
-std::string enterPrivateProcessTable() {
-    // Plays a machine that allows no namespace, to show what the tests then do.
-    if (const char* v = getenv("LUMIDOC_TEST_NO_PID_NAMESPACE"); v && *v) {
-        return "no PID namespace can be made here (LUMIDOC_TEST_NO_PID_NAMESPACE is set)";
-    }
+// In the child that tries: makes the namespaces and starts their first process, then waits for
+// it and ends as it ends. Returns only in that first process, once /proc shows the namespace.
+// Every failure is told on `report` before the process ends.
+void makeTable(int report, pid_t testProgram) {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != testProgram) _exit(1);
     const uid_t uid = geteuid();
     const gid_t gid = getegid();
     bool userNamespace = false;
     if (unshare(CLONE_NEWPID | CLONE_NEWNS) != 0) {
         // Without the right to make one directly, a user namespace of our own gives it.
         if (unshare(CLONE_NEWUSER | CLONE_NEWPID | CLONE_NEWNS) != 0) {
-            return failure("no PID namespace can be made here");
+            tell(report, failure("no PID namespace can be made here"));
+            _exit(1);
         }
         userNamespace = true;
         writeProcFile("/proc/self/setgroups", "deny");
         if (!writeProcFile("/proc/self/uid_map", std::to_string(uid) + " " + std::to_string(uid) + " 1") ||
             !writeProcFile("/proc/self/gid_map", std::to_string(gid) + " " + std::to_string(gid) + " 1")) {
-            const std::string reason = failure("the user namespace takes no id map");
-            dropCapabilities();
-            return reason;
+            tell(report, failure("the user namespace takes no id map"));
+            _exit(1);
         }
     }
-
-    // Only a new child enters the new PID namespace: it runs the tests, this process waits.
-    std::fflush(nullptr);
-    const pid_t child = fork();
-    if (child < 0) {
-        const std::string reason = failure("cannot start the test in its namespace");
-        if (userNamespace) dropCapabilities();
-        return reason;
+    const pid_t first = fork();
+    if (first < 0) {
+        tell(report, failure("no process can be started in the PID namespace"));
+        _exit(1);
     }
-    if (child > 0) {
-        int status = 0;
-        while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-        }
-        if (WIFEXITED(status) && WEXITSTATUS(status) == kNoPrivateProc) {
-            if (userNamespace) dropCapabilities();
-            return "no /proc of its own can be shown in the PID namespace";
-        }
-        if (WIFSIGNALED(status)) {
-            signal(WTERMSIG(status), SIG_DFL);
-            kill(getpid(), WTERMSIG(status));
-        }
-        _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 1);
+    if (first > 0) {
+        ::close(report);
+        endLike(waitFor(first));
     }
-
     // The namespace ends with the test: nothing it started outlives a killed test runner.
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
         mount("proc", "/proc", "proc", MS_NOSUID | MS_NODEV | MS_NOEXEC, nullptr) != 0) {
-        std::fprintf(stderr, "%s\n", failure("mounting /proc in the PID namespace").c_str());
-        _exit(kNoPrivateProc);
+        tell(report, failure("/proc cannot be mounted in the PID namespace"));
+        _exit(1);
     }
     if (userNamespace) dropCapabilities();
-    isPrivate = true;
-    return std::string();
+    tell(report, kInTheTable);
+    ::close(report);
+}
+
+// Why no table can be had; "" in the namespace's first process, which goes on to run the tests.
+std::string tryTable() {
+    // Plays a machine that allows no namespace, to show what the tests then do.
+    if (const char* v = getenv("LUMIDOC_TEST_NO_PID_NAMESPACE"); v && *v) {
+        return "no PID namespace can be made here (LUMIDOC_TEST_NO_PID_NAMESPACE is set)";
+    }
+    // This process never enters a namespace itself: one that is only half made (its first
+    // process gone) would refuse every later process start.
+    int report[2];
+    if (pipe2(report, O_CLOEXEC) != 0) return failure("no PID namespace can be tried");
+    std::fflush(nullptr);
+    const pid_t testProgram = getpid();
+    const pid_t trying = fork();
+    if (trying < 0) {
+        const std::string reason = failure("no PID namespace can be tried");
+        ::close(report[0]);
+        ::close(report[1]);
+        return reason;
+    }
+    if (trying == 0) {
+        ::close(report[0]);
+        makeTable(report[1], testProgram);
+        return std::string();
+    }
+    ::close(report[1]);
+    std::string said;
+    char buffer[256];
+    for (ssize_t n; (n = ::read(report[0], buffer, sizeof buffer)) != 0;) {
+        if (n > 0) said.append(buffer, size_t(n));
+        else if (errno != EINTR) break;
+    }
+    ::close(report[0]);
+    if (said == kInTheTable) endLike(waitFor(trying));
+    waitFor(trying);
+    return said.empty() ? "the PID namespace ended before it could be used" : said;
+}
+
+}  // namespace
+
+void enterPrivateProcessTable() {
+    whyNot = tryTable();
+    isPrivate = whyNot.empty();
+}
+
+bool hasPrivateProcessTable() { return isPrivate; }
+
+std::string privateProcessTableMissing() {
+    return "needs a process table of its own, and " + whyNot;
+}
+
+bool privateProcessTableDemanded() {
+    const char* ci = getenv("CI");
+    return ci && (strcasecmp(ci, "true") == 0 || std::strcmp(ci, "1") == 0);
 }
 
 }  // namespace testing_support

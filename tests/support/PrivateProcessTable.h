@@ -1,27 +1,32 @@
 #pragma once
-// Tests that start, end or wait for processes by name (the engine "ocr.exe", "pdftk.exe") must
-// see only their own processes: the test program runs in a PID namespace of its own, with a
-// /proc that lists only what it started. Where the machine allows no such namespace, those tests
-// are skipped with the reason instead of touching other people's processes.
+// The test programs run in a process table of their own: a PID namespace whose /proc lists only
+// what the program started. A test that ends or signals processes by name (the recognition run
+// ends every "ocr.exe") runs only there; where the machine gives no such table it is skipped with
+// the reason, or fails under CI=true, and every other test runs as usual.
 #include <string>
 
 namespace testing_support {
 
-// Called by the test main before anything else (no threads yet). On success the calling process
-// goes on as the first process of a new PID namespace, while the original process waits for it
-// and exits with its status. Returns the empty text on success, otherwise why it failed.
-std::string enterPrivateProcessTable();
+// Called by the test main before anything else (no threads yet). A child tries to make the
+// table; when it can, it goes on as the namespace's first process and runs the tests, while this
+// process waits for it and exits with its status. When it cannot, this process, untouched and
+// free to start processes, runs the tests itself.
+void enterPrivateProcessTable();
 
-// True once the test program runs in its own process table.
 bool hasPrivateProcessTable();
 
-// Marks the test program as one that needs the private table; used by the macro below.
-bool requirePrivateProcessTable();
-bool privateProcessTableRequired();
+// What a test that needs the table says when there is none.
+std::string privateProcessTableMissing();
+
+// CI=true: a test that needs the table fails without it instead of being skipped.
+bool privateProcessTableDemanded();
 
 }  // namespace testing_support
 
-// Once in every test program whose tests start, end or wait for processes by name.
-#define LUMIDOC_TESTS_OWN_THEIR_PROCESSES() \
-    [[maybe_unused]] static const bool lumidocOwnsProcesses_ = \
-        testing_support::requirePrivateProcessTable()
+// The first statement of a test whose code ends or signals processes by name.
+#define LUMIDOC_TEST_NEEDS_PRIVATE_PROCESS_TABLE()                                        \
+    if (testing_support::hasPrivateProcessTable()) {                                      \
+    } else if (testing_support::privateProcessTableDemanded())                            \
+        FAIL() << testing_support::privateProcessTableMissing() << " (CI=true requires it)"; \
+    else                                                                                  \
+        GTEST_SKIP() << testing_support::privateProcessTableMissing()

@@ -11,10 +11,20 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
 #include <tiffio.h>
+
+#include <cerrno>
+#include <cstring>
+#include <optional>
+
+#include <QPushButton>
 
 #include "ProgramVariables.h"
 #include "TestSupport.h"
+#include "forms/MessageBox.h"
 #include "frmOCR.h"
 #include "win/WinPath.h"
 #include "PrivateProcessTable.h"
@@ -45,6 +55,29 @@ inline void makePdf(const QString& hostPath, const QStringList& pageWords,
                          Qt::AlignLeft | Qt::AlignVCenter, pageWords[i]);
     }
     painter.end();
+}
+
+// A PDF of `pages` blank pages, written directly (fast for tens of thousands of pages).
+inline void makeBlankPdf(const QString& hostPath, int pages) {
+    QByteArray pdf = "%PDF-1.4\n";
+    QList<qsizetype> offsets;
+    auto object = [&](const QByteArray& body) {
+        offsets << pdf.size();
+        pdf += QByteArray::number(offsets.size()) + " 0 obj\n" + body + "\nendobj\n";
+    };
+    object("<< /Type /Catalog /Pages 2 0 R >>");
+    QByteArray kids;
+    for (int p = 0; p < pages; ++p) kids += QByteArray::number(p + 3) + " 0 R ";
+    object("<< /Type /Pages /Count " + QByteArray::number(pages) + " /Kids [" + kids + "] >>");
+    for (int p = 0; p < pages; ++p)
+        object("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 60] >>");
+    const qsizetype xref = pdf.size();
+    pdf += "xref\n0 " + QByteArray::number(offsets.size() + 1) + "\n0000000000 65535 f \n";
+    for (qsizetype o : offsets)
+        pdf += QByteArray::number(o).rightJustified(10, '0') + " 00000 n \n";
+    pdf += "trailer\n<< /Size " + QByteArray::number(offsets.size() + 1) +
+           " /Root 1 0 R >>\nstartxref\n" + QByteArray::number(xref) + "\n%%EOF\n";
+    writeFile(hostPath, pdf);
 }
 
 // The program folder: the folder of the running test executable.
@@ -122,15 +155,80 @@ inline TiffInfo readTiff(const QString& hostPath) {
     return info;
 }
 
+// A folder with little room: a small file system of its own mounted there (a tmpfs, where the
+// test runs in a mount table of its own and may mount), else a limit on the size of every file
+// this process and its children write (RLIMIT_FSIZE). Either way a write beyond `room` bytes
+// fails; errorText() is what the system then says.
+class SmallDisk {
+public:
+    SmallDisk(const QString& hostFolder, qint64 room) : folder_(hostFolder) {
+        QDir().mkpath(folder_);
+        const QByteArray options = "size=" + QByteArray::number(room) + ",mode=0777";
+        if (testing_support::hasPrivateProcessTable() &&
+            ::mount("tmpfs", QFile::encodeName(folder_).constData(), "tmpfs", MS_NOSUID | MS_NODEV,
+                    options.constData()) == 0) {
+            error_ = ENOSPC;
+            return;
+        }
+        if (::getrlimit(RLIMIT_FSIZE, &saved_) == 0) {
+            const rlimit small{rlim_t(room), saved_.rlim_max};
+            if (::setrlimit(RLIMIT_FSIZE, &small) == 0) {
+                oldSignal_ = ::signal(SIGXFSZ, SIG_IGN);
+                limited_ = true;
+                error_ = EFBIG;
+                return;
+            }
+        }
+        skipReason_ = "neither a tmpfs can be mounted nor a file-size limit set here: " +
+                      QString::fromLocal8Bit(std::strerror(errno));
+    }
+    ~SmallDisk() {
+        if (error_ == ENOSPC) ::umount2(QFile::encodeName(folder_).constData(), MNT_DETACH);
+        if (limited_) {
+            ::setrlimit(RLIMIT_FSIZE, &saved_);
+            ::signal(SIGXFSZ, oldSignal_);
+        }
+    }
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+
+    const QString& skipReason() const { return skipReason_; }
+    QString errorText() const { return QString::fromLocal8Bit(std::strerror(error_)); }
+    // Takes up the room that is left.
+    void fill() {
+        if (limited_) {
+            const rlimit none{0, saved_.rlim_max};
+            ::setrlimit(RLIMIT_FSIZE, &none);
+        } else if (error_ == ENOSPC) {
+            QFile filler(folder_ + "/filler");
+            filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+            const QByteArray block(4096, 'f');
+            while (filler.write(block) == block.size()) {
+            }
+        }
+    }
+
+private:
+    QString folder_;
+    QString skipReason_;
+    int error_ = 0;
+    bool limited_ = false;
+    rlimit saved_{};
+    sighandler_t oldSignal_ = SIG_DFL;
+};
+
 // One recognition setting: scratch drive C, a document at C:\docs\report.final.pdf, the output
-// folder C:\out\ in path.ini, the stand-in engine and the WordPad recorder.
+// folder C:\out\ in path.ini, the stand-in engine and the WordPad recorder. With `driveRoom`,
+// drive C is a small disk of that room.
 struct RunHarness {
     testing_support::ScratchDriveC drive;
+    std::optional<SmallDisk> smallDrive;
     FakeViewer view;
     QString engineLog = drive.hostPath("engine.log");
     QString wordpadLog = drive.hostPath("wordpad.log");
 
-    explicit RunHarness(int pages = 3, QSizeF pageSize = QSizeF(200, 60)) {
+    explicit RunHarness(int pages = 3, QSizeF pageSize = QSizeF(200, 60), qint64 driveRoom = 0) {
+        if (driveRoom > 0) smallDrive.emplace(drive.hostPath(), driveRoom);
         QStringList words;
         for (int i = 1; i <= pages; ++i) words << QString("page %1").arg(i);
         if (pages > 0) makePdf(drive.hostPath("docs/report.final.pdf"), words, pageSize);
@@ -172,5 +270,27 @@ struct RunHarness {
 };
 
 inline QByteArray bom() { return QByteArray("\xEF\xBB\xBF"); }
+
+// After a run that a failure ended: no WordPad, the dialog open and idle, no page file left.
+inline void expectLeftOpenAndIdle(const RunHarness& h, const frmOCR& f) {
+    EXPECT_TRUE(h.wordpadCalls(0).isEmpty());
+    EXPECT_TRUE(f.isVisible());
+    EXPECT_EQ(f.cmdStart->text(), "Start");
+    EXPECT_TRUE(f.cmdStart->isEnabled());
+    EXPECT_FALSE(f.running());
+    EXPECT_TRUE(h.pageFilesGone());
+}
+
+// A run that ended at a page that did not make it into the result: one message naming the page
+// and why, then `rest` (the pages not processed, what was saved) and the result's path.
+inline void expectNotCompleted(const RunHarness& h, const frmOCR& f, const forms::ScriptedUi& ui,
+                               const QString& failure, const QString& rest) {
+    const QString outFile = "C:\\out\\" + QFileInfo(h.results().value(0)).fileName();
+    ASSERT_EQ(ui.shown.size(), 1);
+    EXPECT_EQ(ui.shown[0].prompt, "OCR Not Completed.\r\n" + failure + "\r\n" + rest + outFile);
+    EXPECT_EQ(ui.shown[0].title, "Not Completed");
+    EXPECT_EQ(ui.shown[0].style, forms::vbCritical);
+    expectLeftOpenAndIdle(h, f);
+}
 
 }  // namespace recognition_test

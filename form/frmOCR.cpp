@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -169,20 +170,10 @@ QString readPageText(const QString& winPath, QByteArray& bytes) {
     int error = 0;
     const int fd = openFile(winPath, O_RDONLY, error);
     if (fd < 0) return systemError(error);
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            const int e = errno;
-            ::close(fd);
-            return systemError(e);
-        }
-        if (n == 0) break;
-        bytes.append(buffer, n);
-    }
-    ::close(fd);
-    return QString();
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) ::close(fd);
+    bytes = file.readAll();
+    return file.error() == QFileDevice::NoError ? QString() : file.errorString();
 }
 
 // The last line the engine printed, for a message.
@@ -524,7 +515,7 @@ QString frmOCR::renderPage(int page, Run& run) {
     if (handle == 0) {
         return "could not be opened: " +
                (win::ansiCanCarry(DocPassword)
-                    ? pdfrender::OpenFailure(DocPath, password)
+                    ? pdfrender::OpenFailure(DocPath)
                     : win::ansiCodePageLabel() + " cannot carry the password") +
                ".";
     }

@@ -383,29 +383,22 @@ int ExportTIF(int handle, const QString& folder, const QString& prefix, int xres
     return written;
 }
 
-QString OpenFailure(const QString& path, const QString& password) {
-    const QString host = win::toHostPath(path);
-    if (host.isEmpty()) return QStringLiteral("the path names no file");
+QString OpenFailure(const QString& path) {
     // Opened without waiting for a writer, so that a pipe in its place cannot hold the run.
-    const int fd = ::open(QFile::encodeName(host).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::open(QFile::encodeName(win::toHostPath(path)).constData(),
+                          O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return QString::fromLocal8Bit(std::strerror(errno));
     struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    QFile file;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
         return QStringLiteral("it is not a regular file");
-    }
-    QFile file;
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        return file.errorString();
     }
     ensureGlobalParams();
     const std::unique_ptr<Poppler::Document> doc = Poppler::Document::load(&file);
     if (!doc) return QStringLiteral("it is damaged or no PDF document");
-    if (doc->isLocked()) {
-        return password.isEmpty() ? QStringLiteral("it needs a password")
-                                  : QStringLiteral("the password does not open it");
-    }
+    if (doc->isLocked()) return QStringLiteral("the password does not open it");
     return QStringLiteral("the renderer cannot read it");
 }
 

@@ -53,6 +53,6 @@ QString tifFileName(const QString& prefix, int page);
 
 // Why OpenPDF gives 0 for a document, in words for a message ("the password does not open it",
 // ...). It looks without waiting: a file that is not a regular one is not read.
-QString OpenFailure(const QString& path, const QString& password);
+QString OpenFailure(const QString& path);
 
 }  // namespace pdfrender

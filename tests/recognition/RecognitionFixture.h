@@ -8,6 +8,7 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QPushButton>
 
 #include <gtest/gtest.h>
 
@@ -19,8 +20,6 @@
 #include <cerrno>
 #include <cstring>
 #include <optional>
-
-#include <QPushButton>
 
 #include "ProgramVariables.h"
 #include "TestSupport.h"
@@ -55,29 +54,6 @@ inline void makePdf(const QString& hostPath, const QStringList& pageWords,
                          Qt::AlignLeft | Qt::AlignVCenter, pageWords[i]);
     }
     painter.end();
-}
-
-// A PDF of `pages` blank pages, written directly (fast for tens of thousands of pages).
-inline void makeBlankPdf(const QString& hostPath, int pages) {
-    QByteArray pdf = "%PDF-1.4\n";
-    QList<qsizetype> offsets;
-    auto object = [&](const QByteArray& body) {
-        offsets << pdf.size();
-        pdf += QByteArray::number(offsets.size()) + " 0 obj\n" + body + "\nendobj\n";
-    };
-    object("<< /Type /Catalog /Pages 2 0 R >>");
-    QByteArray kids;
-    for (int p = 0; p < pages; ++p) kids += QByteArray::number(p + 3) + " 0 R ";
-    object("<< /Type /Pages /Count " + QByteArray::number(pages) + " /Kids [" + kids + "] >>");
-    for (int p = 0; p < pages; ++p)
-        object("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 60] >>");
-    const qsizetype xref = pdf.size();
-    pdf += "xref\n0 " + QByteArray::number(offsets.size() + 1) + "\n0000000000 65535 f \n";
-    for (qsizetype o : offsets)
-        pdf += QByteArray::number(o).rightJustified(10, '0') + " 00000 n \n";
-    pdf += "trailer\n<< /Size " + QByteArray::number(offsets.size() + 1) +
-           " /Root 1 0 R >>\nstartxref\n" + QByteArray::number(xref) + "\n%%EOF\n";
-    writeFile(hostPath, pdf);
 }
 
 // The program folder: the folder of the running test executable.
@@ -155,18 +131,16 @@ inline TiffInfo readTiff(const QString& hostPath) {
     return info;
 }
 
-// A folder with little room: a small file system of its own mounted there (a tmpfs, where the
-// test runs in a mount table of its own and may mount), else a limit on the size of every file
-// this process and its children write (RLIMIT_FSIZE). Either way a write beyond `room` bytes
-// fails; errorText() is what the system then says.
+// A folder with little room (at least one 4 KB page): a tmpfs of that size mounted there, where
+// the test has a mount table of its own and may mount, else a limit on the size of every file
+// this process and its children write (RLIMIT_FSIZE). errorText(): what a write beyond says.
 class SmallDisk {
 public:
-    SmallDisk(const QString& hostFolder, qint64 room) : folder_(hostFolder) {
-        QDir().mkpath(folder_);
-        const QByteArray options = "size=" + QByteArray::number(room) + ",mode=0777";
+    SmallDisk(const QString& hostFolder, qint64 room) : folder_(QFile::encodeName(hostFolder)) {
+        QDir().mkpath(hostFolder);
+        const QByteArray size = "size=" + QByteArray::number(room);
         if (testing_support::hasPrivateProcessTable() &&
-            ::mount("tmpfs", QFile::encodeName(folder_).constData(), "tmpfs", MS_NOSUID | MS_NODEV,
-                    options.constData()) == 0) {
+            ::mount("tmpfs", folder_.constData(), "tmpfs", 0, size.constData()) == 0) {
             error_ = ENOSPC;
             return;
         }
@@ -174,61 +148,41 @@ public:
             const rlimit small{rlim_t(room), saved_.rlim_max};
             if (::setrlimit(RLIMIT_FSIZE, &small) == 0) {
                 oldSignal_ = ::signal(SIGXFSZ, SIG_IGN);
-                limited_ = true;
                 error_ = EFBIG;
                 return;
             }
         }
-        skipReason_ = "neither a tmpfs can be mounted nor a file-size limit set here: " +
+        skipReason_ = "neither a tmpfs nor a file-size limit can be had here: " +
                       QString::fromLocal8Bit(std::strerror(errno));
     }
     ~SmallDisk() {
-        if (error_ == ENOSPC) ::umount2(QFile::encodeName(folder_).constData(), MNT_DETACH);
-        if (limited_) {
-            ::setrlimit(RLIMIT_FSIZE, &saved_);
-            ::signal(SIGXFSZ, oldSignal_);
-        }
+        if (error_ == ENOSPC) ::umount2(folder_.constData(), MNT_DETACH);
+        if (error_ != EFBIG) return;
+        ::setrlimit(RLIMIT_FSIZE, &saved_);
+        ::signal(SIGXFSZ, oldSignal_);
     }
-    SmallDisk(const SmallDisk&) = delete;
-    SmallDisk& operator=(const SmallDisk&) = delete;
-
     const QString& skipReason() const { return skipReason_; }
     QString errorText() const { return QString::fromLocal8Bit(std::strerror(error_)); }
-    // Takes up the room that is left.
-    void fill() {
-        if (limited_) {
-            const rlimit none{0, saved_.rlim_max};
-            ::setrlimit(RLIMIT_FSIZE, &none);
-        } else if (error_ == ENOSPC) {
-            QFile filler(folder_ + "/filler");
-            filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
-            const QByteArray block(4096, 'f');
-            while (filler.write(block) == block.size()) {
-            }
-        }
-    }
 
 private:
-    QString folder_;
+    QByteArray folder_;
     QString skipReason_;
     int error_ = 0;
-    bool limited_ = false;
     rlimit saved_{};
     sighandler_t oldSignal_ = SIG_DFL;
 };
 
 // One recognition setting: scratch drive C, a document at C:\docs\report.final.pdf, the output
-// folder C:\out\ in path.ini, the stand-in engine and the WordPad recorder. With `driveRoom`,
-// drive C is a small disk of that room.
+// folder C:\out\ in path.ini, the stand-in engine and the WordPad recorder; room for one small
+// disk inside drive C.
 struct RunHarness {
     testing_support::ScratchDriveC drive;
-    std::optional<SmallDisk> smallDrive;
+    std::optional<SmallDisk> smallDisk;
     FakeViewer view;
     QString engineLog = drive.hostPath("engine.log");
     QString wordpadLog = drive.hostPath("wordpad.log");
 
-    explicit RunHarness(int pages = 3, QSizeF pageSize = QSizeF(200, 60), qint64 driveRoom = 0) {
-        if (driveRoom > 0) smallDrive.emplace(drive.hostPath(), driveRoom);
+    explicit RunHarness(int pages = 3, QSizeF pageSize = QSizeF(200, 60)) {
         QStringList words;
         for (int i = 1; i <= pages; ++i) words << QString("page %1").arg(i);
         if (pages > 0) makePdf(drive.hostPath("docs/report.final.pdf"), words, pageSize);

@@ -35,20 +35,17 @@ TEST(RecognitionRun, LinksPlantedUnderTheEnginesOutputNamesAreNotWrittenThrough)
     RunHarness h(1);
     QTemporaryDir user;
     writeFile(user.path() + "/notes.txt", "the user's notes\n");
-    writeFile(user.path() + "/more.txt", "more of the user's notes\n");
     const auto before = treeSnapshot(user.path());
     forms::ScriptedUi ui;
     frmOCR f(h.view.viewer());
-    f.show();
-    // Made while the dialog is open: a hard link where the page text goes, a symbolic link
-    // where another output form of the engine would go.
+    // Made while the dialog is open: a hard link where the page text goes, a symbolic link where
+    // another output form of the engine goes.
     ASSERT_EQ(::link(QFile::encodeName(user.path() + "/notes.txt").constData(),
                      QFile::encodeName(h.drive.hostPath("OCRtmp/0001.txt")).constData()), 0);
-    ASSERT_TRUE(QFile::link(user.path() + "/more.txt", h.drive.hostPath("OCRtmp/0001.hocr")));
+    ASSERT_TRUE(QFile::link(user.path() + "/notes.txt", h.drive.hostPath("OCRtmp/0001.hocr")));
     installStandInEngine(h.engineLog, "echo engine > \"$2.hocr\"");
     f.cmdStart->click();
     EXPECT_EQ(h.onlyResult(), bom() + "page 0001\n");
-    EXPECT_EQ(ui.shown.value(0).title, "Completed");
     EXPECT_EQ(treeSnapshot(user.path()), before);
 }
 

@@ -14,7 +14,13 @@
 #include <QRadioButton>
 #include <QTimer>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <memory>
 
 #include "DOSOutputs.h"
@@ -33,6 +39,7 @@
 #include "win/MessagePump.h"
 #include "win/Process.h"
 #include "win/RuntimeError.h"
+#include "win/SafeTree.h"
 #include "win/WinPath.h"
 
 using win::skipOnError;
@@ -45,6 +52,11 @@ const char* const kWorkFolder = "c:\\ocrtmp\\";
 // before it ends, so the file is normally there at once; one that ended without writing it
 // (no image, wrong password, unknown language) must not hold the run.
 constexpr int kPageTextGraceMs = 1000;
+
+// What the engine may write for a page's output base: the text our command line asks for, and
+// what its other output forms write, which a language's own settings can switch on.
+const char* const kEngineOutputs[] = {".txt", ".hocr", ".tsv",   ".pdf",     ".xml",
+                                      ".box", ".unlv", ".lstmf", ".page.xml"};
 
 struct Language {
     const char* name;
@@ -83,13 +95,110 @@ short percent(double part, double whole) {
     return v > 100 ? 100 : v;
 }
 
+QString systemError(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+// Opens a file the run reads or writes; inside the working folders never through a link.
+// -1 with the system's error number in `error` when it cannot.
+int openFile(const QString& winPath, int flags, int& error) {
+    const win::HeldEntry entry = win::holdFileEntry(winPath);
+    if (!entry.ok()) {
+        error = entry.error() ? entry.error() : ENOENT;
+        return -1;
+    }
+    const int fd = ::openat(entry.folder(), entry.name(),
+                            flags | O_CLOEXEC | (win::isWorkingPath(winPath) ? O_NOFOLLOW : 0),
+                            0666);
+    error = fd < 0 ? errno : 0;
+    return fd;
+}
+
+// Any entry by that name, a link included (wherever it points).
+bool entryExists(const QString& winPath) {
+    const win::HeldEntry entry = win::holdFileEntry(winPath);
+    struct stat st;
+    return entry.ok() && ::fstatat(entry.folder(), entry.name(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+// Writes all bytes at the descriptor's position; the system's reason when it cannot.
+QString writeAll(int fd, const char* data, qint64 size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size_t(size));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return systemError(n < 0 ? errno : ENOSPC);
+        data += n;
+        size -= n;
+    }
+    return QString();
+}
+
+QString closeFile(int fd) { return ::close(fd) == 0 ? QString() : systemError(errno); }
+
+// Starts the result: its first three bytes become the byte-order mark, an existing file keeps
+// the rest of its content. A file made here that cannot take the mark is removed again.
+QString startResult(const QString& winPath) {
+    int error = 0;
+    bool made = false;
+    int fd = openFile(winPath, O_WRONLY, error);
+    if (fd < 0 && error == ENOENT) {
+        fd = openFile(winPath, O_WRONLY | O_CREAT | O_EXCL, error);
+        made = fd >= 0;
+    }
+    if (fd < 0) return systemError(error);
+    QString why = writeAll(fd, "\xEF\xBB\xBF", 3);
+    const QString closed = closeFile(fd);
+    if (why.isEmpty()) why = closed;
+    if (!why.isEmpty() && made) skipOnError([&] { win::killFile(winPath); });
+    return why;
+}
+
+// Appends a page's text to the result. A page that does not fit whole is taken out again, so
+// the result holds whole pages only.
+QString appendToResult(const QString& winPath, const QByteArray& bytes) {
+    int error = 0;
+    const int fd = openFile(winPath, O_WRONLY | O_APPEND, error);
+    if (fd < 0) return systemError(error);
+    struct stat before;
+    const bool sized = ::fstat(fd, &before) == 0;
+    QString why = writeAll(fd, bytes.constData(), bytes.size());
+    if (!why.isEmpty() && sized) (void)::ftruncate(fd, before.st_size);
+    const QString closed = closeFile(fd);
+    return why.isEmpty() ? closed : why;
+}
+
+// Reads a page's text whole.
+QString readPageText(const QString& winPath, QByteArray& bytes) {
+    int error = 0;
+    const int fd = openFile(winPath, O_RDONLY, error);
+    if (fd < 0) return systemError(error);
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) ::close(fd);
+    bytes = file.readAll();
+    return file.error() == QFileDevice::NoError ? QString() : file.errorString();
+}
+
+// The last line the engine printed, for a message.
+QString lastLine(const QString& output) {
+    const QStringList lines = output.split('\n', Qt::SkipEmptyParts);
+    for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
+        const QString line = it->trimmed();
+        if (!line.isEmpty()) return line.left(200);
+    }
+    return QString();
+}
+
 }  // namespace
 
 struct frmOCR::Run {
     QString OutFile;
     short resolution = 0;
-    // The engine could not be started: the run ends at that page without a result to show.
+    // The engine could not be started: the run ends at that page; the runner has said so.
     bool engineFailed = false;
+    // The page that did not make it into the result and why ("could not be opened: ..."); the
+    // run ends there.
+    int failedPage = 0;
+    QString failure;
+    int lastPage = 0;   // of the scope
+    int pagesDone = 0;  // in the result
     // Created at the first pause, kept until the click returns.
     std::unique_ptr<clsWaitableTimer> pause;
 };
@@ -311,23 +420,15 @@ void frmOCR::cmdStart_Click() {
     // A deletion still pending from a stopped run would take the work folder from under this one.
     timerDel->stop();
 
-    // The result starts with the byte-order mark; an existing file of the same name keeps the
-    // rest of its content.
-    bool created = false;
-    {
-        QFile out(win::toHostPath(run.OutFile));
-        if (out.open(QIODevice::ReadWrite)) {
-            created = out.seek(0) && out.write("\xEF\xBB\xBF", 3) == 3;
-        }
-    }
-    if (!created) {
+    const QString notStarted = startResult(run.OutFile);
+    if (!notStarted.isEmpty()) {
         // Nothing could be stored: say so instead of recognising pages into nowhere.
         running_ = false;
         cmdStart->setText("Start");
         Timer1->stop();
         PBr->setValue(0);
-        forms::msgBox("Cannot create the result file:\r\n" + run.OutFile, forms::vbCritical,
-                      "Error");
+        forms::msgBox("Cannot create the result file:\r\n" + run.OutFile + "\r\n" + notStarted,
+                      forms::vbCritical, "Error");
         return;
     }
 
@@ -340,27 +441,28 @@ void frmOCR::cmdStart_Click() {
         scope = Scope::AllPages;
     }
 
+    // The run ends at the first page that does not make it into the result.
     if (scope == Scope::CurrentPage) {
-        processPage(int(viewer_.CurrentPage()), scope, run);
-        if (!run.engineFailed) {
+        run.lastPage = int(viewer_.CurrentPage());
+        if (processPage(int(viewer_.CurrentPage()), scope, run)) {
             lblPage->setText("Processed: 1 page");
             pb->setValue(100);
         }
     } else if (scope == Scope::Range) {
         const int first = s >= N ? int(N) : s;
         const int last = e >= N ? int(N) : e;
+        run.lastPage = last;
         for (int p = first; p <= last; ++p) {
-            processPage(p, scope, run);
-            if (run.engineFailed) break;
+            if (!processPage(p, scope, run)) break;
             lblPage->setText("Processed: " + QString::number(p - first + 1) + " Page(s)");
             pb->setValue(percent(p - first + 1, last - first + 1));
             if (StopRequested || closeRequested_) break;
         }
     } else if (scope == Scope::AllPages) {
         const long count = N;
+        run.lastPage = int(count);
         for (long p = 1; p <= count; ++p) {
-            processPage(int(p), scope, run);
-            if (run.engineFailed) break;
+            if (!processPage(int(p), scope, run)) break;
             lblPage->setText("Processed: " + QString::number(p) + " Page(s)");
             const long now = viewer_.PageCount();
             pb->setValue(percent(p, now));
@@ -371,13 +473,52 @@ void frmOCR::cmdStart_Click() {
     runTail(run);
 }
 
-void frmOCR::processPage(int page, Scope scope, Run& run) {
+bool frmOCR::processPage(int page, Scope scope, Run& run) {
     const QString nnnn = pageDigits(page);
     const QString work = QString::fromLatin1(kWorkFolder);
+    const bool manyPages = scope != Scope::CurrentPage;
 
-    const QString docPath = win::fromAnsi(win::toAnsi(DocPath));
+    QString failure = renderPage(page, run);
+    if (failure.isEmpty()) failure = recognisePage(page, run);
+    if (failure.isEmpty() && !run.engineFailed) {
+        PBS->setValue(100);
+        if (manyPages) lblS->setText("Loading Text");
+        win::pumpMessages();
+        failure = appendPage(page, run);
+        if (manyPages) win::pumpMessages();
+    }
+
+    for (const char* ext : {".jpg", ".tif", ".txt"}) {
+        skipOnError([&] { win::killFile(work + nnnn + ext); });
+    }
+    if (manyPages) skipOnError([&] { win::killFile(work + "r" + nnnn + ".txt"); });
+
+    if (!failure.isEmpty()) {
+        run.failedPage = page;
+        run.failure = "Page " + QString::number(page) + " " + failure;
+        return false;
+    }
+    if (run.engineFailed) return false;
+    ++run.pagesDone;
+    return true;
+}
+
+QString frmOCR::renderPage(int page, Run& run) {
+    // The renderer takes the path and password as the ANSI code page carries them: a path that
+    // does not come through whole would name another file.
+    if (!win::ansiCanCarry(DocPath)) {
+        return "could not be opened: " + win::ansiCodePageLabel() +
+               " cannot carry the document's path " + DocPath + ".";
+    }
     const QString password = win::fromAnsi(win::toAnsi(DocPassword));
-    const int handle = pdfrender::OpenPDF(docPath, password);
+    const int handle = pdfrender::OpenPDF(DocPath, password);
+    if (handle == 0) {
+        return "could not be opened: " +
+               (win::ansiCanCarry(DocPassword)
+                    ? pdfrender::OpenFailure(DocPath)
+                    : win::ansiCodePageLabel() + " cannot carry the password") +
+               ".";
+    }
     pdfrender::GetPageNum(handle);
     const int width = pdfrender::GetPageWidth(handle, 1);
     pdfrender::GetPageHeight(handle, 1);
@@ -389,14 +530,35 @@ void frmOCR::processPage(int page, Scope scope, Run& run) {
 
     lblS->setText("OCR layer 1");
     PBS->setValue(25);
-    pdfrender::ExportTIF(handle, work, "", run.resolution, run.resolution, page, page,
-                         ExportProgress, pdfrender::kTifGrey, pdfrender::kTifUncompressed);
+    const QString folder = QString::fromLatin1(kWorkFolder);
+    pdfrender::ExportFailure why;
+    const int exported =
+        pdfrender::ExportTIF(handle, folder, "", run.resolution, run.resolution, page, page,
+                             ExportProgress, pdfrender::kTifGrey, pdfrender::kTifUncompressed, &why);
 
     lblS->setText("OCR layer 2");
     PBS->setValue(50);
     pdfrender::ClosePDF(handle);
     win::pumpMessages();
 
+    if (exported == 1) return QString();
+    switch (why.kind) {
+        case pdfrender::ExportFailure::NoSuchPage:
+            return QStringLiteral("could not be rendered: the document has no such page.");
+        case pdfrender::ExportFailure::TooLarge:
+            return "could not be rendered: its image would be " + why.detail + ", more than " +
+                   QString::number(pdfrender::kMaxImagePixels) + " pixels or " +
+                   QString::number(pdfrender::kMaxImageSide) + " a side.";
+        case pdfrender::ExportFailure::NotWritten:
+            return "could not be written to " + folder + pdfrender::tifFileName("", page) + ": " +
+                   why.detail + ".";
+        default: return QStringLiteral("could not be rendered.");
+    }
+}
+
+QString frmOCR::recognisePage(int page, Run& run) {
+    const QString nnnn = pageDigits(page);
+    const QString work = QString::fromLatin1(kWorkFolder);
     lblS->setText("Loading Text");
     PBS->setValue(75);
     int lang = cmbLan->currentIndex();
@@ -404,21 +566,28 @@ void frmOCR::processPage(int page, Scope scope, Run& run) {
     const QString commandLine = forms::App::path() + "\\ocr.exe " + work + nnnn + ".tif " + work +
                                 nnnn + " -l " + List1->item(lang)->text();
     KillProcessByName("ocr.exe");
+    // The engine writes its files by name: whatever holds those names now (a link to someone's
+    // file, say) goes first, so that the engine makes new files and writes into nothing else.
+    for (const char* ext : kEngineOutputs) {
+        const QString output = work + nnnn + ext;
+        skipOnError([&] { win::killFile(output); });
+        if (entryExists(output)) {
+            return "could not be recognised: " + output +
+                   " stands in the engine's way and cannot be removed.";
+        }
+    }
     WatchedProcess = "ocr.exe";
     objShell->setCommandLine(commandLine);
     skipOnError([&] { objShell->ExecuteCommand(QString()); });
-    const bool manyPages = scope != Scope::CurrentPage;
-    auto removePageFiles = [&] {
-        for (const char* ext : {".jpg", ".tif", ".txt"}) {
-            skipOnError([&] { win::killFile(work + nnnn + ext); });
-        }
-        if (manyPages) skipOnError([&] { win::killFile(work + "r" + nnnn + ".txt"); });
-    };
     if (objShell->StartFailed()) {
         // The runner has said so once; no later page would fare better.
         run.engineFailed = true;
-        removePageFiles();
-        return;
+        return QString();
+    }
+    if (!objShell->Succeeded()) {
+        const QString said = lastLine(objShell->Outputs());
+        return "could not be recognised: the engine failed (" + objShell->EndDescription() + ")" +
+               (said.isEmpty() ? QString(".") : " and said: " + said);
     }
 
     // The engine has gone; its text is normally there already.
@@ -428,29 +597,33 @@ void frmOCR::processPage(int page, Scope scope, Run& run) {
     while (!win::fileExists(pageText) && grace.elapsed() < kPageTextGraceMs) {
         win::pumpMessages();
     }
+    if (!entryExists(pageText)) {
+        return "could not be recognised: the engine ended without writing " + pageText + ".";
+    }
 
     if (!run.pause) run.pause = std::make_unique<clsWaitableTimer>();
     skipOnError([&] { run.pause->Wait(500); });
+    return QString();
+}
 
-    PBS->setValue(100);
-    if (manyPages) lblS->setText("Loading Text");
-    win::pumpMessages();
-
-    {
-        QFile text(win::toHostPath(pageText));
-        QFile out(win::toHostPath(run.OutFile));
-        if (text.open(QIODevice::ReadOnly) && out.open(QIODevice::ReadWrite)) {
-            const QByteArray bytes = text.readAll();
-            if (!bytes.isEmpty() && out.seek(out.size())) out.write(bytes);
-        }
+QString frmOCR::appendPage(int page, Run& run) {
+    const QString pageText = QString::fromLatin1(kWorkFolder) + pageDigits(page) + ".txt";
+    QByteArray bytes;
+    const QString unread = readPageText(pageText, bytes);
+    if (!unread.isEmpty()) return "could not be read from " + pageText + ": " + unread + ".";
+    // An empty page text is an empty page: it adds nothing.
+    if (bytes.isEmpty()) return QString();
+    const QString unwritten = appendToResult(run.OutFile, bytes);
+    if (!unwritten.isEmpty()) {
+        return "could not be added to the result file: " + unwritten + ".";
     }
-    if (manyPages) win::pumpMessages();
-
-    removePageFiles();
+    return QString();
 }
 
 void frmOCR::runTail(Run& run) {
-    if (!closeRequested_ && !run.engineFailed) {
+    // WordPad shows a result the user asked for or cut short, not one a failure cut short.
+    const bool failed = run.engineFailed || !run.failure.isEmpty();
+    if (!closeRequested_ && !failed) {
         // A missing wordpad.exe is no error. The path is quoted so that it reaches the editor
         // as one argument whatever it holds (a host name may carry a double quote).
         win::startProcess(forms::App::path() + "\\wordpad.exe " + win::quoteArgument(run.OutFile));
@@ -468,17 +641,39 @@ void frmOCR::runTail(Run& run) {
     cmdStart->setEnabled(true);
     running_ = false;
 
-    if (closeRequested_) {
-        // The user closed the dialog during the run (it has ended already): the pages done are
-        // kept and nothing more is shown.
-        closeRequested_ = false;
+    // A page that did not make it is always told, also when the dialog was closed meanwhile
+    // (the message then stands on its own).
+    const bool closed = closeRequested_;
+    closeRequested_ = false;
+    if (!closed) timerDel->start();
+    if (!run.failure.isEmpty()) {
+        forms::msgBox(failureMessage(run), forms::vbCritical, "Not Completed");
         return;
     }
-    timerDel->start();
-    // A run whose engine could not be started has nothing to announce; the dialog stays open.
-    if (!StopRequested && !run.engineFailed) {
+    // After a close the pages done are kept and nothing more is shown; a run whose engine could
+    // not be started has nothing more to announce, and a stopped one keeps its dialog open.
+    if (!closed && !StopRequested && !run.engineFailed) {
         close();
         forms::msgBox("OCR Completed.\r\nFile has been saved to:\r\n" + run.OutFile,
                       forms::vbOKOnly, "Completed");
     }
+}
+
+QString frmOCR::failureMessage(const Run& run) const {
+    QString text = "OCR Not Completed.\r\n" + run.failure + "\r\n";
+    const int left = run.lastPage - run.failedPage;
+    if (left == 1) {
+        text += "Page " + QString::number(run.lastPage) + " was not processed.\r\n";
+    } else if (left > 1) {
+        text += "Pages " + QString::number(run.failedPage + 1) + " to " +
+                QString::number(run.lastPage) + " were not processed.\r\n";
+    }
+    if (run.pagesDone == 0) {
+        text += "No page has been saved to:\r\n";
+    } else if (run.pagesDone == 1) {
+        text += "1 page has been saved to:\r\n";
+    } else {
+        text += QString::number(run.pagesDone) + " pages have been saved to:\r\n";
+    }
+    return text + run.OutFile;
 }

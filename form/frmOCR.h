@@ -84,8 +84,15 @@ private:
     void Form_Load();
     void buildControls();
     struct Run;
-    void processPage(int page, Scope scope, Run& run);
+    // A page through the renderer and the engine into the result; false when it did not make
+    // it (the reason is in the run) or the engine could not be started.
+    bool processPage(int page, Scope scope, Run& run);
+    // The steps of a page; each gives the reason the page failed, empty when it went well.
+    QString renderPage(int page, Run& run);
+    QString recognisePage(int page, Run& run);
+    QString appendPage(int page, Run& run);
     void runTail(Run& run);
+    QString failureMessage(const Run& run) const;
 
     Viewer viewer_;
     bool running_ = false;

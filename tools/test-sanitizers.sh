@@ -30,7 +30,7 @@ run_ctest ASan/UBSan build-asan --output-on-failure -j"$jobs" --timeout 900 || f
 echo "== ThreadSanitizer (build-tsan)"
 tsan_targets=(recognition_renderer_test recognition_run_test recognition_badinput_test
               recognition_dialog_test recognition_realengine_test recognition_data_safety_test
-              lumidocwin_pdfview_test clipsight_tests)
+              recognition_failure_test lumidocwin_pdfview_test clipsight_tests)
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMIDOC_SANITIZE=thread >/dev/null
 cmake --build build-tsan -j"$jobs" --target "${tsan_targets[@]}" >/dev/null
 run_ctest TSan build-tsan --output-on-failure -j"$jobs" --timeout 900 \

@@ -13,10 +13,14 @@
 #include <SplashOutputDev.h>
 #include <goo/GooString.h>
 #include <splash/SplashBitmap.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <tiffio.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstring>
 #include <functional>
@@ -35,9 +39,6 @@
 namespace pdfrender {
 
 namespace {
-
-// Largest side of an exported page image, in pixels.
-constexpr int kMaxImageSide = 32767;
 
 // A page is rendered in horizontal bands on up to four threads, each band by a rasteriser of
 // its own (a poppler document is not shared between threads).
@@ -136,17 +137,31 @@ bool renderBand(Rasterizer& r, int page, int xres, int yres, int y0, int y1, con
 }
 
 // Renders one page in bands on worker threads; the calling (window) thread calls `tick` every
-// 40 ms until they are done.
+// 40 ms until they are done. A null image when it is not rendered, with the reason in `why`.
 QImage renderPage(OpenDocument& d, int page, int xres, int yres, bool grey,
-                  const std::function<void()>& tick) {
+                  const std::function<void()>& tick, ExportFailure& why) {
     PDFDoc* doc = d.rasterizers.front()->doc.get();
-    if (page < 1 || page > doc->getNumPages()) return QImage();
+    why.page = page;
+    if (page < 1 || page > doc->getNumPages()) {
+        why.kind = ExportFailure::NoSuchPage;
+        return QImage();
+    }
     double w = doc->getPageCropWidth(page), h = doc->getPageCropHeight(page);
     if (doc->getPageRotate(page) % 180 != 0) std::swap(w, h);
     const double wPixels = w * xres / 72.0 + 0.5, hPixels = h * yres / 72.0 + 0.5;
-    // The engine reads no image wider or taller than this; a page beyond it (a damaged or
-    // hostile page box) would only cost gigabytes of memory and disk.
-    if (!(wPixels < kMaxImageSide + 1.0 && hPixels < kMaxImageSide + 1.0)) return QImage();
+    // A page box beyond these (damaged, hostile, or a poster) would cost gigabytes of memory
+    // and disk here and in the engine, which reads no image wider or taller than a side's bound.
+    if (!(wPixels < kMaxImageSide + 1.0 && hPixels < kMaxImageSide + 1.0 &&
+          std::floor(wPixels) * std::floor(hPixels) <= double(kMaxImagePixels))) {
+        why.kind = ExportFailure::TooLarge;
+        why.detail = QString("%1 x %2 pixels at %3 x %4 dpi")
+                         .arg(std::floor(wPixels), 0, 'f', 0)
+                         .arg(std::floor(hPixels), 0, 'f', 0)
+                         .arg(xres)
+                         .arg(yres);
+        return QImage();
+    }
+    why.kind = ExportFailure::NotRendered;
     const int width = qMax(1, int(wPixels));
     const int height = qMax(1, int(hPixels));
     QImage image(width, height, grey ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
@@ -180,22 +195,66 @@ QImage renderPage(OpenDocument& d, int page, int xres, int yres, bool grey,
         tick();
     }
     for (std::thread& t : workers) t.join();
-    return ok ? image : QImage();
+    if (!ok) return QImage();
+    why.kind = ExportFailure::None;
+    return image;
 }
 
-// The file is made beside its name and renamed onto it once whole; a working folder is never
-// written through a link.
-bool writeTiff(const QImage& image, const QString& winPath, int xres, int yres, bool grey,
-               int compression) {
-    std::optional<win::FileReplacement> out;
-    if (!win::skipOnError([&] { out.emplace(winPath); })) return false;
-    // The library closes the descriptor it is given.
-    const int fd = ::dup(out->fd());
-    TIFF* tif = fd < 0 ? nullptr : TIFFFdOpen(fd, QFile::encodeName(winPath).constData(), "w");
-    if (!tif) {
-        if (fd >= 0) ::close(fd);
-        return false;
+// The TIFF library writes through these, so that a failed write keeps the system's reason.
+struct TiffSink {
+    int fd;
+    int error = 0;
+};
+
+tmsize_t tiffRead(thandle_t h, void* data, tmsize_t size) {
+    return ::read(static_cast<TiffSink*>(h)->fd, data, size_t(size));
+}
+
+tmsize_t tiffWrite(thandle_t h, void* data, tmsize_t size) {
+    auto* sink = static_cast<TiffSink*>(h);
+    const char* at = static_cast<const char*>(data);
+    tmsize_t left = size;
+    while (left > 0) {
+        const ssize_t n = ::write(sink->fd, at, size_t(left));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (sink->error == 0) sink->error = n < 0 ? errno : ENOSPC;
+            return -1;
+        }
+        at += n;
+        left -= n;
     }
+    return size;
+}
+
+toff_t tiffSeek(thandle_t h, toff_t offset, int whence) {
+    return toff_t(::lseek(static_cast<TiffSink*>(h)->fd, off_t(offset), whence));
+}
+
+int tiffClose(thandle_t) { return 0; }  // the replacement owns the descriptor
+
+toff_t tiffSize(thandle_t h) {
+    struct stat st;
+    return ::fstat(static_cast<TiffSink*>(h)->fd, &st) == 0 ? toff_t(st.st_size) : 0;
+}
+
+int tiffMap(thandle_t, void**, toff_t*) { return 0; }
+void tiffUnmap(thandle_t, void*, toff_t) {}
+
+// The file is made beside its name and renamed onto it once whole; a working folder is never
+// written through a link. Returns the reason it could not be written, empty when it was.
+QString writeTiff(const QImage& image, const QString& winPath, int xres, int yres, bool grey,
+                  int compression) {
+    std::optional<win::FileReplacement> out;
+    try {
+        out.emplace(winPath);
+    } catch (const win::RuntimeError& e) {
+        return e.description();
+    }
+    TiffSink sink{out->fd()};
+    TIFF* tif = TIFFClientOpen(QFile::encodeName(winPath).constData(), "w", &sink, tiffRead,
+                               tiffWrite, tiffSeek, tiffClose, tiffSize, tiffMap, tiffUnmap);
+    if (!tif) return QStringLiteral("the image file could not be opened for writing");
     TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, uint32_t(image.width()));
     TIFFSetField(tif, TIFFTAG_IMAGELENGTH, uint32_t(image.height()));
     TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, uint16_t(grey ? 1 : 3));
@@ -213,8 +272,16 @@ bool writeTiff(const QImage& image, const QString& winPath, int xres, int yres, 
     for (int y = 0; y < image.height() && ok; ++y) {
         ok = TIFFWriteScanline(tif, const_cast<uchar*>(image.constScanLine(y)), uint32_t(y), 0) >= 0;
     }
+    ok = TIFFFlush(tif) == 1 && ok;
     TIFFClose(tif);
-    return ok && win::skipOnError([&] { out->commit(); });
+    if (sink.error != 0) return QString::fromLocal8Bit(std::strerror(sink.error));
+    if (!ok) return QStringLiteral("the image could not be encoded");
+    try {
+        out->commit();
+    } catch (const win::RuntimeError& e) {
+        return e.description();
+    }
+    return QString();
 }
 
 }  // namespace
@@ -276,9 +343,10 @@ QString tifFileName(const QString& prefix, int page) {
 
 int ExportTIF(int handle, const QString& folder, const QString& prefix, int xres, int yres,
               int firstPage, int lastPage, ExportProgressProc progress, int colour,
-              int compression) {
+              int compression, ExportFailure* failure) {
     // Held for the whole export: the callback pumps messages, and a handler may close the handle.
     std::shared_ptr<OpenDocument> d = find(handle);
+    if (failure) *failure = ExportFailure();
     if (!d || d->exporting || xres <= 0 || yres <= 0) return -1;
     while (int(d->rasterizers.size()) < bandCount()) {
         std::unique_ptr<Rasterizer> r = openRasterizer(*d);
@@ -290,20 +358,50 @@ int ExportTIF(int handle, const QString& folder, const QString& prefix, int xres
     const bool grey = colour == kTifGrey;
     const int total = lastPage >= firstPage ? lastPage - firstPage + 1 : 0;
     int written = 0;
+    auto note = [failure](const ExportFailure& why) {
+        if (failure && failure->kind == ExportFailure::None) *failure = why;
+    };
     for (int page = firstPage; page <= lastPage; ++page) {
         if (progress) progress(page, written, total);
+        ExportFailure why;
         const QImage image = renderPage(*d, page, xres, yres, grey, [&] {
             if (progress) progress(page, written, total);
-        });
-        if (image.isNull()) continue;
-        if (writeTiff(image, folder + tifFileName(prefix, page), xres, yres, grey,
-                      compression)) {
+        }, why);
+        if (image.isNull()) {
+            note(why);
+            continue;
+        }
+        why.detail = writeTiff(image, folder + tifFileName(prefix, page), xres, yres, grey,
+                               compression);
+        if (why.detail.isEmpty()) {
             ++written;
+        } else {
+            why.kind = ExportFailure::NotWritten;
+            note(why);
         }
         if (progress) progress(page, written, total);
     }
     d->exporting = false;
     return written;
+}
+
+QString OpenFailure(const QString& path) {
+    // Opened without waiting for a writer, so that a pipe in its place cannot hold the run.
+    const int fd = ::open(QFile::encodeName(win::toHostPath(path)).constData(),
+                          O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return QString::fromLocal8Bit(std::strerror(errno));
+    struct stat st;
+    QFile file;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return QStringLiteral("it is not a regular file");
+    }
+    ensureGlobalParams();
+    const std::unique_ptr<Poppler::Document> doc = Poppler::Document::load(&file);
+    if (!doc) return QStringLiteral("it is damaged or no PDF document");
+    if (doc->isLocked()) return QStringLiteral("the password does not open it");
+    return QStringLiteral("the renderer cannot read it");
 }
 
 }  // namespace pdfrender

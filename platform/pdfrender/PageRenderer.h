@@ -26,15 +26,34 @@ enum TifColour { kTifRgb = 0, kTifGrey = 1 };
 // Compression of ExportTIF.
 enum TifCompression { kTifUncompressed = 0, kTifDeflate = 1 };
 
+// The most pixels a page image may have, and the most a side may have (the engine reads no
+// wider or taller image).
+constexpr long long kMaxImagePixels = 1LL << 28;
+constexpr int kMaxImageSide = 32767;
+
+// Why a page was not exported.
+struct ExportFailure {
+    enum Kind { None, NoSuchPage, TooLarge, NotRendered, NotWritten } kind = None;
+    int page = 0;
+    // In words for a message: the image size for TooLarge, the system's error text for
+    // NotWritten.
+    QString detail;
+};
+
 // Writes pages firstPage..lastPage as folder + prefix + page number formatted "0000" + ".tif",
 // 8 bits per channel at xres by yres dots per inch. Returns the number of pages written, -1 for
-// an unknown handle. Pages outside the document, and pages whose image would be more than
-// 32767 pixels wide or tall (the engine reads none such), are skipped.
+// an unknown handle. Pages outside the document, pages whose image would be beyond the bounds
+// above, and pages that cannot be rendered or written are skipped; `failure`, when given, tells
+// of the first of them.
 int ExportTIF(int handle, const QString& folder, const QString& prefix, int xres, int yres,
               int firstPage, int lastPage, ExportProgressProc progress, int colour,
-              int compression);
+              int compression, ExportFailure* failure = nullptr);
 
 // Name of the file a page is exported to: prefix + page formatted "0000" + ".tif".
 QString tifFileName(const QString& prefix, int page);
+
+// Why OpenPDF gives 0 for a document, in words for a message ("the password does not open it",
+// ...). It looks without waiting: a file that is not a regular one is not read.
+QString OpenFailure(const QString& path);
 
 }  // namespace pdfrender

@@ -104,14 +104,17 @@ QByteArray hostName(int folderFd, const QString& component) {
 
 HeldEntry holdStrictly(const QString& winPath) {
     const SplitPath s = splitPath(onDriveC(winPath));
-    if (s.root.isEmpty() || s.components.isEmpty()) return HeldEntry();
+    if (s.root.isEmpty()) return HeldEntry::failed(ENOENT);
+    if (s.components.isEmpty()) return HeldEntry::failed(EINVAL);
     int fd = ::open(QFile::encodeName(s.root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return HeldEntry();
+    if (fd < 0) return HeldEntry::failed(errno);
     for (int i = 0; i + 1 < s.components.size(); ++i) {
         const int next = openFolder(fd, hostName(fd, s.components[i]).constData());
+        const int e = errno;
         ::close(fd);
-        // A link where a folder should be (O_NOFOLLOW): the walk ends here.
-        if (next < 0) return HeldEntry();
+        // A link where a folder should be: O_NOFOLLOW gives ELOOP (ENOTDIR with O_DIRECTORY on
+        // some systems); either way the walk ends here.
+        if (next < 0) return HeldEntry::failed(e == ENOTDIR ? ELOOP : e);
         fd = next;
     }
     return HeldEntry(fd, hostName(fd, s.components.last()));
@@ -121,10 +124,10 @@ HeldEntry holdByHostPath(const QString& winPath) {
     const QString host = toHostPath(winPath);
     const QFileInfo info(host);
     const QString name = info.fileName();
-    if (host.isEmpty() || name.isEmpty()) return HeldEntry();
+    if (host.isEmpty() || name.isEmpty()) return HeldEntry::failed(EINVAL);
     const int fd = ::open(QFile::encodeName(info.absolutePath()).constData(),
                           O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return HeldEntry();
+    if (fd < 0) return HeldEntry::failed(errno);
     return HeldEntry(fd, QFile::encodeName(name));
 }
 
@@ -204,19 +207,26 @@ bool isWorkingPath(const QString& winPath) {
 HeldEntry::HeldEntry(int folderFd, QByteArray name) : fd_(folderFd), name_(std::move(name)) {}
 
 HeldEntry::HeldEntry(HeldEntry&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), name_(std::move(other.name_)) {}
+    : fd_(std::exchange(other.fd_, -1)), name_(std::move(other.name_)), error_(other.error_) {}
 
 HeldEntry& HeldEntry::operator=(HeldEntry&& other) noexcept {
     if (this != &other) {
         if (fd_ >= 0) ::close(fd_);
         fd_ = std::exchange(other.fd_, -1);
         name_ = std::move(other.name_);
+        error_ = other.error_;
     }
     return *this;
 }
 
 HeldEntry::~HeldEntry() {
     if (fd_ >= 0) ::close(fd_);
+}
+
+HeldEntry HeldEntry::failed(int error) {
+    HeldEntry e;
+    e.error_ = error ? error : ENOENT;
+    return e;
 }
 
 HeldEntry holdFileEntry(const QString& winPath) {

@@ -34,10 +34,14 @@ public:
     bool ok() const { return fd_ >= 0; }  // false: the folder could not be reached
     int folder() const { return fd_; }
     const char* name() const { return name_.constData(); }
+    // Why the folder could not be reached (an errno value; ELOOP: a link on the way).
+    int error() const { return error_; }
+    static HeldEntry failed(int error);
 
 private:
     int fd_ = -1;
     QByteArray name_;
+    int error_ = 0;
 };
 
 // The entry for writing or deleting a file. Inside the working folders every folder from the

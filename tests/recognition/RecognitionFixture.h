@@ -8,13 +8,22 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QPushButton>
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
 #include <tiffio.h>
+
+#include <cerrno>
+#include <cstring>
+#include <optional>
 
 #include "ProgramVariables.h"
 #include "TestSupport.h"
+#include "forms/MessageBox.h"
 #include "frmOCR.h"
 #include "win/WinPath.h"
 #include "PrivateProcessTable.h"
@@ -120,10 +129,53 @@ inline TiffInfo readTiff(const QString& hostPath) {
     return info;
 }
 
+// A folder with little room (at least one 4 KB page): a tmpfs of that size mounted there, where
+// the test has a mount table of its own and may mount, else a limit on the size of every file
+// this process and its children write (RLIMIT_FSIZE). errorText(): what a write beyond says.
+class SmallDisk {
+public:
+    SmallDisk(const QString& hostFolder, qint64 room) : folder_(QFile::encodeName(hostFolder)) {
+        QDir().mkpath(hostFolder);
+        const QByteArray size = "size=" + QByteArray::number(room);
+        if (testing_support::hasPrivateProcessTable() &&
+            ::mount("tmpfs", folder_.constData(), "tmpfs", 0, size.constData()) == 0) {
+            error_ = ENOSPC;
+            return;
+        }
+        if (::getrlimit(RLIMIT_FSIZE, &saved_) == 0) {
+            const rlimit small{rlim_t(room), saved_.rlim_max};
+            if (::setrlimit(RLIMIT_FSIZE, &small) == 0) {
+                oldSignal_ = ::signal(SIGXFSZ, SIG_IGN);
+                error_ = EFBIG;
+                return;
+            }
+        }
+        skipReason_ = "neither a tmpfs nor a file-size limit can be had here: " +
+                      QString::fromLocal8Bit(std::strerror(errno));
+    }
+    ~SmallDisk() {
+        if (error_ == ENOSPC) ::umount2(folder_.constData(), MNT_DETACH);
+        if (error_ != EFBIG) return;
+        ::setrlimit(RLIMIT_FSIZE, &saved_);
+        ::signal(SIGXFSZ, oldSignal_);
+    }
+    const QString& skipReason() const { return skipReason_; }
+    QString errorText() const { return QString::fromLocal8Bit(std::strerror(error_)); }
+
+private:
+    QByteArray folder_;
+    QString skipReason_;
+    int error_ = 0;
+    rlimit saved_{};
+    sighandler_t oldSignal_ = SIG_DFL;
+};
+
 // One recognition setting: scratch drive C, a document at C:\docs\report.final.pdf, the output
-// folder C:\out\ in path.ini, the stand-in engine and the WordPad recorder.
+// folder C:\out\ in path.ini, the stand-in engine and the WordPad recorder; room for one small
+// disk inside drive C.
 struct RunHarness {
     testing_support::ScratchDriveC drive;
+    std::optional<SmallDisk> smallDisk;
     FakeViewer view;
     QString engineLog = drive.hostPath("engine.log");
     QString wordpadLog = drive.hostPath("wordpad.log");
@@ -170,5 +222,27 @@ struct RunHarness {
 };
 
 inline QByteArray bom() { return QByteArray("\xEF\xBB\xBF"); }
+
+// After a run that a failure ended: no WordPad, the dialog open and idle, no page file left.
+inline void expectLeftOpenAndIdle(const RunHarness& h, const frmOCR& f) {
+    EXPECT_TRUE(h.wordpadCalls(0).isEmpty());
+    EXPECT_TRUE(f.isVisible());
+    EXPECT_EQ(f.cmdStart->text(), "Start");
+    EXPECT_TRUE(f.cmdStart->isEnabled());
+    EXPECT_FALSE(f.running());
+    EXPECT_TRUE(h.pageFilesGone());
+}
+
+// A run that ended at a page that did not make it into the result: one message naming the page
+// and why, then `rest` (the pages not processed, what was saved) and the result's path.
+inline void expectNotCompleted(const RunHarness& h, const frmOCR& f, const forms::ScriptedUi& ui,
+                               const QString& failure, const QString& rest) {
+    const QString outFile = "C:\\out\\" + QFileInfo(h.results().value(0)).fileName();
+    ASSERT_EQ(ui.shown.size(), 1);
+    EXPECT_EQ(ui.shown[0].prompt, "OCR Not Completed.\r\n" + failure + "\r\n" + rest + outFile);
+    EXPECT_EQ(ui.shown[0].title, "Not Completed");
+    EXPECT_EQ(ui.shown[0].style, forms::vbCritical);
+    expectLeftOpenAndIdle(h, f);
+}
 
 }  // namespace recognition_test

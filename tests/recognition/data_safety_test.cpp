@@ -1,9 +1,12 @@
 // The recognition run writes its page files only into a real work folder, never through a link,
-// and WordPad gets the result's path as one argument whatever characters it holds.
+// the engine writes only files of its own, and WordPad gets the result's path as one argument
+// whatever characters it holds.
 #include <QFile>
 #include <QFileInfo>
 #include <QPushButton>
 #include <QTemporaryDir>
+
+#include <unistd.h>
 
 #include "RecognitionFixture.h"
 #include "forms/MessageBox.h"
@@ -26,6 +29,25 @@ TEST(RecognitionRun, AWorkFolderThatIsALinkIsNeitherWrittenNorEmptied) {
     f.cmdStart->click();
     EXPECT_EQ(h.onlyResult(), bom() + "page 0001\n");
     EXPECT_FALSE(QFileInfo(h.drive.hostPath("OCRtmp")).isSymLink());
+    EXPECT_EQ(treeSnapshot(user.path()), before);
+}
+
+TEST(RecognitionRun, LinksPlantedUnderTheEnginesOutputNamesAreNotWrittenThrough) {
+    LUMIDOC_TEST_NEEDS_PRIVATE_PROCESS_TABLE();
+    RunHarness h(1);
+    QTemporaryDir user;
+    writeFile(user.path() + "/notes.txt", "the user's notes\n");
+    const auto before = treeSnapshot(user.path());
+    forms::ScriptedUi ui;
+    frmOCR f(h.view.viewer());
+    // Made while the dialog is open: a hard link where the page text goes, a symbolic link where
+    // another output form of the engine goes.
+    ASSERT_EQ(::link(QFile::encodeName(user.path() + "/notes.txt").constData(),
+                     QFile::encodeName(h.drive.hostPath("OCRtmp/0001.txt")).constData()), 0);
+    ASSERT_TRUE(QFile::link(user.path() + "/notes.txt", h.drive.hostPath("OCRtmp/0001.hocr")));
+    installStandInEngine(h.engineLog, "echo engine > \"$2.hocr\"");
+    f.cmdStart->click();
+    EXPECT_EQ(h.onlyResult(), bom() + "page 0001\n");
     EXPECT_EQ(treeSnapshot(user.path()), before);
 }
 

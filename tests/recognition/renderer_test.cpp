@@ -1,6 +1,10 @@
 // The page renderer on documents the test makes: sizes, passwords, damaged files, TIFF export.
 
 #include <GfxState.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <sys/stat.h>
 
@@ -228,9 +232,20 @@ TEST(PageRenderer, APageTooLargeForTheEngineIsNotExported) {
     const int h = pdfrender::OpenPDF("c:\\huge.pdf", "");
     ASSERT_GT(h, 0);
     ASSERT_EQ(pdfrender::GetPageWidth(h, 2), 14400);
+    pdfrender::ExportFailure why;
     EXPECT_EQ(pdfrender::ExportTIF(h, "c:\\ocrtmp\\", "", 300, 300, 1, 2, nullptr,
-                                   pdfrender::kTifGrey, pdfrender::kTifUncompressed), 1);
+                                   pdfrender::kTifGrey, pdfrender::kTifUncompressed, &why), 1);
     EXPECT_TRUE(readTiff(c.hostPath("ocrtmp/0001.tif")).ok);
     EXPECT_FALSE(QFile::exists(c.hostPath("ocrtmp/0002.tif")));
+    EXPECT_EQ(why.kind, pdfrender::ExportFailure::TooLarge);
+    EXPECT_EQ(why.page, 2);
+    EXPECT_EQ(why.detail, "60000 x 60000 pixels at 300 x 300 dpi");
     pdfrender::ClosePDF(h);
+}
+
+TEST(PageRenderer, OpenFailureSaysWhyWithoutWaitingOnAPipe) {
+    ScratchDriveC c;
+    ASSERT_EQ(::mkfifo(QFile::encodeName(c.hostPath("pipe.pdf")).constData(), 0600), 0);
+    EXPECT_EQ(pdfrender::OpenFailure("c:\\pipe.pdf"), "it is not a regular file");
+    EXPECT_EQ(pdfrender::OpenFailure("c:\\none.pdf"), QString::fromLocal8Bit(std::strerror(ENOENT)));
 }

@@ -58,6 +58,23 @@ QString infoValue(const QString& text) {
     return out;
 }
 
+// What pdftk printed, for a message that names a failed step: its first lines, without the
+// frames of a Java stack or pdftk's request to report its own fault, when it printed anything.
+QString pdftkSaid(const QString& outputs) {
+    static const QRegularExpression lineBreaks(QStringLiteral("[\r\n]+"));
+    QStringList lines;
+    for (const QString& line : outputs.split(lineBreaks, Qt::SkipEmptyParts)) {
+        const QString text = line.trimmed();
+        if (text.startsWith(QLatin1String("There was a problem with pdftk"))) break;
+        if (!text.isEmpty() && !text.startsWith(QLatin1String("at "))) lines << text;
+    }
+    if (lines.isEmpty()) return QString();
+    QString text = lines.mid(0, 3).join(QStringLiteral("\r\n"));
+    if (text.size() > 400) text = text.left(400) + "...";
+    else if (lines.size() > 3) text += QStringLiteral("\r\n...");
+    return "\r\n\r\npdftk said:\r\n" + text;
+}
+
 // The title names the output file, so it must be a valid Windows file name.
 bool validFileTitle(const QString& title) {
     if (title.trimmed().isEmpty()) return false;
@@ -68,7 +85,7 @@ bool validFileTitle(const QString& title) {
 }
 
 // Page files and joined documents an earlier run left behind; removed before a run so that a
-// step that fails now can never pass on an old document, and after a run that succeeded.
+// step that fails now can never pass on an old document, and after every run.
 void removeWorkFiles() {
     static const QRegularExpression joined(QStringLiteral("^tmp(\\d+|x)\\.pdf$"),
                                            QRegularExpression::CaseInsensitiveOption);
@@ -181,9 +198,10 @@ void frmPrinting::Command3_Click() {
     Command3->setEnabled(false);
     for (QPushButton* b : CmdToolsBar) b->setEnabled(false);
 
-    // A run that cannot finish gives the window back as it was before the run. Without a text
-    // the runner has told the user already.
+    // A run that cannot finish takes its working files away and gives the window back as it
+    // was before the run. Without a text the runner has told the user already.
     auto abandon = [&](const QString& text) {
+        removeWorkFiles();
         if (!text.isEmpty()) forms::msgBox(text, forms::vbCritical, kRunTitle);
         pb->setValue(0);
         lblPB->setText(QStringLiteral("0%"));
@@ -282,6 +300,15 @@ void frmPrinting::Command3_Click() {
             abandon(QString());
             return;
         }
+        if (!dosRunner->Succeeded()) {
+            abandon(QStringLiteral("pdftk could not join page %1 of %2 to the document (%3), so no "
+                                   "PDF document was written.")
+                        .arg(k + 1)
+                        .arg(n)
+                        .arg(dosRunner->EndDescription()) +
+                    pdftkSaid(dosRunner->Outputs()));
+            return;
+        }
         skipOnError([&] { win::killFile(joinedFile(k)); });
         const int p = percent(k, n - 1);
         pb->setValue(p);
@@ -296,6 +323,13 @@ void frmPrinting::Command3_Click() {
     dosRunner->ExecuteCommand(QString());
     if (dosRunner->StartFailed()) {
         abandon(QString());
+        return;
+    }
+    if (!dosRunner->Succeeded()) {
+        abandon(QStringLiteral("pdftk could not set the document information (%1), so no PDF "
+                               "document was written.")
+                    .arg(dosRunner->EndDescription()) +
+                pdftkSaid(dosRunner->Outputs()));
         return;
     }
 

@@ -144,13 +144,24 @@ void frmPrinting::Command3_Click() {
                               "not a picture.\r\n") +
                names[i] + QStringLiteral("\r\n\r\nNo PDF document was written.");
     };
-    auto tooLarge = [&](int i, const FreeImageBinding::PictureSize& size) {
-        return QStringLiteral("This picture is too large to convert: %1 x %2 pixels, more than "
-                              "%3 million pixels for one page.\r\n")
-                   .arg(size.width)
-                   .arg(size.height)
-                   .arg(FreeImageBinding::kMaxPicturePixels / 1000000) +
-               names[i] + QStringLiteral("\r\n\r\nNo PDF document was written.");
+    // Why picture i is not converted, given the size its header gave.
+    auto refusal = [&](int i, int format, const FreeImageBinding::PictureSize& size) {
+        if (size.known && size.tooLarge()) {
+            return QStringLiteral("This picture is too large to convert: %1 x %2 pixels, more "
+                                  "than %3 million pixels for one page.\r\n")
+                       .arg(size.width)
+                       .arg(size.height)
+                       .arg(FreeImageBinding::kMaxPicturePixels / 1000000) +
+                   names[i] + QStringLiteral("\r\n\r\nNo PDF document was written.");
+        }
+        if (!size.knowable) {
+            return QStringLiteral("The size of this picture cannot be known before it is decoded "
+                                  "(%1 format), and a picture too large for a page could take "
+                                  "all the memory, so it is not converted.\r\n")
+                       .arg(FreeImageBinding::FormatName(format)) +
+                   names[i] + QStringLiteral("\r\n\r\nNo PDF document was written.");
+        }
+        return cannotConvert(i);
     };
 
     // Checks that stop the run before anything is written.
@@ -183,12 +194,8 @@ void frmPrinting::Command3_Click() {
             content == FreeImageBinding::kUnknown
                 ? FreeImageBinding::PictureSize()
                 : FreeImageBinding::SizeFromHeader(content, entries[i]);
-        if (!size.known) {
-            refuse(cannotConvert(i), kRunTitle);
-            return;
-        }
-        if (size.tooLarge()) {
-            refuse(tooLarge(i, size), kRunTitle);
+        if (!size.known || size.tooLarge()) {
+            refuse(refusal(i, content, size), kRunTitle);
             return;
         }
         formats << content;
@@ -258,8 +265,8 @@ void frmPrinting::Command3_Click() {
         win::pumpMessages();
         if (!bitmap.ok) {
             FreeBox(pdfBox);
-            // The picture changed since the run began: still refused by its size.
-            abandon(bitmap.tooLarge ? tooLarge(i, bitmap.header) : cannotConvert(i));
+            // The picture changed since the run began, or does not decode.
+            abandon(refusal(i, formats[i], bitmap.header));
             return;
         }
         API::SetStrPropChecked(pdfBox, pdfbox::kCreator, kCreator);

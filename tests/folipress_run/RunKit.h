@@ -64,24 +64,6 @@ inline bool makePicture(const QString& hostPath, FREE_IMAGE_FORMAT fif, int w, i
     return ok;
 }
 
-// The n bytes of v, most significant first.
-inline QByteArray bigEndian(quint32 v, int n) {
-    QByteArray b;
-    for (int i = n - 1; i >= 0; --i) b += char(v >> (8 * i));
-    return b;
-}
-
-// A chunk of a PNG or MNG stream: length, type, data and the CRC of type and data.
-inline QByteArray pngChunk(const char* type, const QByteArray& data) {
-    const QByteArray body = QByteArray(type) + data;
-    quint32 c = 0xFFFFFFFFu;
-    for (const char b : body) {
-        c ^= quint8(b);
-        for (int k = 0; k < 8; ++k) c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
-    }
-    return bigEndian(quint32(data.size()), 4) + body + bigEndian(~c, 4);
-}
-
 // What pdfinfo reports: the information entries, "Pages", and "Page N size" as "w x h" points.
 inline QMap<QString, QString> pdfInfo(const QString& hostPath) {
     QProcess p;

@@ -32,12 +32,33 @@ struct DataSafety : ConversionFixture {
     }
 };
 
+quint32 crc32(const QByteArray& bytes) {
+    quint32 c = 0xFFFFFFFFu;
+    for (const char b : bytes) {
+        c ^= quint8(b);
+        for (int k = 0; k < 8; ++k) c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
+    }
+    return ~c;
+}
+
 // A PNG header of w x h pixels with a few bytes of picture data: what a decoder would need
 // w x h pixels of memory for.
 QByteArray pngHeader(quint32 w, quint32 h) {
-    const QByteArray ihdr = runkit::bigEndian(w, 4) + runkit::bigEndian(h, 4) + QByteArray("\x08\x02\x00\x00\x00", 5);
-    return QByteArray("\x89PNG\r\n\x1a\n", 8) + runkit::pngChunk("IHDR", ihdr) +
-           runkit::pngChunk("IDAT", qCompress(QByteArray(4096, 0)).mid(4)) + runkit::pngChunk("IEND", QByteArray());
+    auto chunk = [](const char* type, const QByteArray& data) {
+        QByteArray c;
+        const quint32 n = quint32(data.size());
+        c += char(n >> 24), c += char(n >> 16), c += char(n >> 8), c += char(n);
+        const QByteArray body = QByteArray(type) + data;
+        const quint32 crc = crc32(body);
+        c += body;
+        c += char(crc >> 24), c += char(crc >> 16), c += char(crc >> 8), c += char(crc);
+        return c;
+    };
+    QByteArray ihdr;
+    for (quint32 v : {w, h}) ihdr += char(v >> 24), ihdr += char(v >> 16), ihdr += char(v >> 8), ihdr += char(v);
+    ihdr += QByteArray("\x08\x02\x00\x00\x00", 5);
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", ihdr) +
+           chunk("IDAT", qCompress(QByteArray(4096, 0)).mid(4)) + chunk("IEND", QByteArray());
 }
 
 // A GIF whose first frame is w x h pixels.

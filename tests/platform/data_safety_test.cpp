@@ -257,16 +257,19 @@ TEST(FileReplacement, AUsersLinkOutsideTheWorkingFoldersIsFollowedToItsFile) {
     }
     EXPECT_EQ(QFile::permissions(docs + "real.pdf"),
               QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadUser | QFile::WriteUser);
+}
 
-    // Another user's link in a folder anyone may write to is not followed there.
-    QDir().mkpath(user.path() + "/shared");
-    ASSERT_TRUE(QFile::link(docs + "real.pdf", user.path() + "/shared/planted.pdf"));
-    ::chmod(QFile::encodeName(user.path() + "/shared").constData(), 01777);
-    if (::lchown(QFile::encodeName(user.path() + "/shared/planted.pdf").constData(), 4242, 4242) != 0)
-        GTEST_SKIP() << "a link of another user cannot be made here";
-    EXPECT_EQ(errorOf([&] { win::replaceFile(win::fromHostPath(user.path() + "/shared/planted.pdf"), "x"); }),
+TEST(FileReplacement, AnotherUsersLinkInAFolderAnyoneMayWriteToIsNotFollowed) {
+    QTemporaryDir user;
+    writeFile(user.path() + "/docs/real.pdf", "mine");
+    const QByteArray shared = QFile::encodeName(user.path() + "/shared");
+    ::mkdir(shared.constData(), 01777);
+    ::chmod(shared.constData(), 01777);
+    ASSERT_TRUE(QFile::link(user.path() + "/docs/real.pdf", shared + "/planted.pdf"));
+    if (::lchown(shared + "/planted.pdf", 4242, 4242) != 0) GTEST_SKIP() << "a link of another user cannot be made here";
+    EXPECT_EQ(errorOf([&] { win::replaceFile(win::fromHostPath(shared + "/planted.pdf"), "x"); }),
               win::kErrPermissionDenied);
-    EXPECT_EQ(readFile(docs + "real.pdf"), "chain.pdf");
+    EXPECT_EQ(readFile(user.path() + "/docs/real.pdf"), "mine");
 }
 
 TEST(DriveC, AFolderThatCouldHoldTheUsersFilesIsRefused) {

@@ -7,6 +7,7 @@
 
 #include <unistd.h>
 
+#include "PictureHeader.h"
 #include "pdfwrite/PageImage.h"
 #include "win/CodePage.h"
 #include "win/FileSystem.h"
@@ -52,54 +53,6 @@ void onLibraryMessage(FREE_IMAGE_FORMAT, const char* message) {
 
 QByteArray hostName(const QString& winPath) { return win::toHostPath(winPath).toLocal8Bit(); }
 
-quint32 le16(const uchar* p) { return quint32(p[0]) | quint32(p[1]) << 8; }
-quint32 be16(const uchar* p) { return quint32(p[0]) << 8 | quint32(p[1]); }
-quint32 be32(const uchar* p) { return be16(p) << 16 | be16(p + 2); }
-
-// The library reads no GIF header alone: the size of the first frame, the picture it decodes.
-PictureSize gifSize(const QByteArray& d) {
-    PictureSize size;
-    const auto* p = reinterpret_cast<const uchar*>(d.constData());
-    const qsizetype n = d.size();
-    if (n < 13 || !d.startsWith("GIF")) return size;
-    qsizetype i = 13;
-    if (p[10] & 0x80) i += 3LL << ((p[10] & 7) + 1);  // global colour table
-    while (i < n) {
-        if (p[i] == 0x2C) {  // image descriptor
-            if (i + 9 > n) return size;
-            size.known = true;
-            size.width = le16(p + i + 5);
-            size.height = le16(p + i + 7);
-            return size;
-        }
-        if (p[i] != 0x21 || i + 2 > n) return size;  // only extensions come before it
-        i += 2;
-        while (i < n && p[i] != 0) i += p[i] + 1;  // sub-blocks up to the empty one
-        ++i;
-    }
-    return size;
-}
-
-// Nor an IFF header: the bitmap header chunk of an ILBM or PBM form.
-PictureSize iffSize(const QByteArray& d) {
-    PictureSize size;
-    const auto* p = reinterpret_cast<const uchar*>(d.constData());
-    const qsizetype n = d.size();
-    if (n < 12 || !d.startsWith("FORM")) return size;
-    for (qsizetype i = 12; i + 8 <= n;) {
-        const quint32 length = be32(p + i + 4);
-        if (d.mid(i, 4) == "BMHD") {
-            if (i + 12 > n) return size;
-            size.known = true;
-            size.width = be16(p + i + 8);
-            size.height = be16(p + i + 10);
-            return size;
-        }
-        i += 8 + qsizetype(length) + (length & 1);
-    }
-    return size;
-}
-
 // FreeImage output into a file being replaced.
 unsigned DLL_CALLCONV writeOut(void* buffer, unsigned size, unsigned count, fi_handle handle) {
     try {
@@ -144,9 +97,17 @@ int FormatFromContent(const QString& winPath) {
     ensureLibrary();
     const QFileInfo info(win::toHostPath(winPath));
     if (!info.isFile() || info.size() == 0) return kUnknown;
-    const FREE_IMAGE_FORMAT fif = FreeImage_GetFileType(hostName(winPath).constData(), 0);
+    FREE_IMAGE_FORMAT fif = FreeImage_GetFileType(hostName(winPath).constData(), 0);
+    // A WBMP carries no signature: its extension names it, and reading its size checks its
+    // header.
+    if (fif == FIF_UNKNOWN && FreeImage_GetFIFFromFilename(hostName(winPath).constData()) == FIF_WBMP)
+        fif = FIF_WBMP;
     if (fif == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(fif)) return kUnknown;
     return int(fif);
+}
+
+QString FormatName(int format) {
+    return QString::fromLatin1(FreeImage_GetFormatFromFIF(FREE_IMAGE_FORMAT(format)));
 }
 
 PictureSize SizeFromHeader(int format, const QString& winPath) {
@@ -164,15 +125,14 @@ PictureSize SizeFromHeader(int format, const QString& winPath) {
         FreeImage_Unload(header);
         return size;
     }
-    // The headers read here lie within the first megabyte (a GIF's colour table and extensions
-    // before its first frame, an IFF's chunks before the bitmap header). Other formats whose
-    // size the library cannot read alone stay unknown, and are not converted.
+    if (!PictureHeader::Reads(format)) {
+        PictureSize size;
+        size.knowable = false;
+        return size;
+    }
     QFile file(win::toHostPath(winPath));
     if (!file.open(QIODevice::ReadOnly)) return PictureSize();
-    const QByteArray head = file.read(1 << 20);
-    if (fif == FIF_GIF) return gifSize(head);
-    if (fif == FIF_IFF) return iffSize(head);
-    return PictureSize();
+    return PictureHeader::Size(format, file);
 }
 
 Converted ConvertToBmp(int format, const QString& sourceWinPath, const QString& bmpWinPath) {
@@ -180,11 +140,7 @@ Converted ConvertToBmp(int format, const QString& sourceWinPath, const QString& 
     Converted result;
     const PictureSize size = SizeFromHeader(format, sourceWinPath);
     result.header = size;
-    if (!size.known) return result;
-    if (size.tooLarge()) {
-        result.tooLarge = true;
-        return result;
-    }
+    if (!size.known || size.tooLarge()) return result;
     FreeImage_SetOutputMessage(onLibraryMessage);
     loadMessages() = 0;
     // JPEG pictures with the accurate inverse DCT: the library's default, the fast one, blurs

@@ -17,12 +17,13 @@ enum Format : int {
 // picture beyond it is refused by its header before anything is decoded.
 constexpr long long kMaxPicturePixels = 1LL << 28;
 
-// Format the file's content shows by its signature; kUnknown when the file is missing, empty,
-// or holds no picture the library reads.
+// Format the file's content shows by its signature (a WBMP, which has none, by its extension);
+// kUnknown when the file is missing, empty, or holds no picture the library reads.
 int FormatFromContent(const QString& winPath);
 
 struct PictureSize {
-    bool known = false;  // false: no size can be read from the header
+    bool known = false;     // false: no size can be read from the header
+    bool knowable = true;   // false: the format tells no size before the picture is decoded
     long long width = 0;
     long long height = 0;
     bool tooLarge() const { return width * height > kMaxPicturePixels; }
@@ -31,10 +32,12 @@ struct PictureSize {
 // The picture's size as its header gives it, without decoding it.
 PictureSize SizeFromHeader(int format, const QString& winPath);
 
+// The library's short name of a format ("JPEG", "PICT", ...).
+QString FormatName(int format);
+
 struct Converted {
     bool ok = false;
-    bool tooLarge = false;  // refused by its size before decoding
-    PictureSize header;     // the size its header gives
+    PictureSize header;  // the size its header gives; not known or too large: not decoded
     int width = 0;   // pixels of the saved bitmap
     int height = 0;
     bool grey = false;  // saved as 8-bit greys

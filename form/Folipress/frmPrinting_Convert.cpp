@@ -58,6 +58,23 @@ QString infoValue(const QString& text) {
     return out;
 }
 
+// What pdftk printed, for a message that names a failed step: its first lines, without the
+// frames of a Java stack or pdftk's request to report its own fault, when it printed anything.
+QString pdftkSaid(const QString& outputs) {
+    static const QRegularExpression lineBreaks(QStringLiteral("[\r\n]+"));
+    QStringList lines;
+    for (const QString& line : outputs.split(lineBreaks, Qt::SkipEmptyParts)) {
+        const QString text = line.trimmed();
+        if (text.startsWith(QLatin1String("There was a problem with pdftk"))) break;
+        if (!text.isEmpty() && !text.startsWith(QLatin1String("at "))) lines << text;
+    }
+    if (lines.isEmpty()) return QString();
+    QString text = lines.mid(0, 3).join(QStringLiteral("\r\n"));
+    if (text.size() > 400) text = text.left(400) + "...";
+    else if (lines.size() > 3) text += QStringLiteral("\r\n...");
+    return "\r\n\r\npdftk said:\r\n" + text;
+}
+
 // The title names the output file, so it must be a valid Windows file name.
 bool validFileTitle(const QString& title) {
     if (title.trimmed().isEmpty()) return false;
@@ -68,7 +85,7 @@ bool validFileTitle(const QString& title) {
 }
 
 // Page files and joined documents an earlier run left behind; removed before a run so that a
-// step that fails now can never pass on an old document, and after a run that succeeded.
+// step that fails now can never pass on an old document, and after every run.
 void removeWorkFiles() {
     static const QRegularExpression joined(QStringLiteral("^tmp(\\d+|x)\\.pdf$"),
                                            QRegularExpression::CaseInsensitiveOption);
@@ -127,13 +144,24 @@ void frmPrinting::Command3_Click() {
                               "not a picture.\r\n") +
                names[i] + QStringLiteral("\r\n\r\nNo PDF document was written.");
     };
-    auto tooLarge = [&](int i, const FreeImageBinding::PictureSize& size) {
-        return QStringLiteral("This picture is too large to convert: %1 x %2 pixels, more than "
-                              "%3 million pixels for one page.\r\n")
-                   .arg(size.width)
-                   .arg(size.height)
-                   .arg(FreeImageBinding::kMaxPicturePixels / 1000000) +
-               names[i] + QStringLiteral("\r\n\r\nNo PDF document was written.");
+    // Why picture i is not converted, given the size its header gave.
+    auto refusal = [&](int i, int format, const FreeImageBinding::PictureSize& size) {
+        if (size.known && size.tooLarge()) {
+            return QStringLiteral("This picture is too large to convert: %1 x %2 pixels, more "
+                                  "than %3 million pixels for one page.\r\n")
+                       .arg(size.width)
+                       .arg(size.height)
+                       .arg(FreeImageBinding::kMaxPicturePixels / 1000000) +
+                   names[i] + QStringLiteral("\r\n\r\nNo PDF document was written.");
+        }
+        if (!size.knowable) {
+            return QStringLiteral("The size of this picture cannot be known before it is decoded "
+                                  "(%1 format), and a picture too large for a page could take "
+                                  "all the memory, so it is not converted.\r\n")
+                       .arg(FreeImageBinding::FormatName(format)) +
+                   names[i] + QStringLiteral("\r\n\r\nNo PDF document was written.");
+        }
+        return cannotConvert(i);
     };
 
     // Checks that stop the run before anything is written.
@@ -166,12 +194,8 @@ void frmPrinting::Command3_Click() {
             content == FreeImageBinding::kUnknown
                 ? FreeImageBinding::PictureSize()
                 : FreeImageBinding::SizeFromHeader(content, entries[i]);
-        if (!size.known) {
-            refuse(cannotConvert(i), kRunTitle);
-            return;
-        }
-        if (size.tooLarge()) {
-            refuse(tooLarge(i, size), kRunTitle);
+        if (!size.known || size.tooLarge()) {
+            refuse(refusal(i, content, size), kRunTitle);
             return;
         }
         formats << content;
@@ -181,9 +205,10 @@ void frmPrinting::Command3_Click() {
     Command3->setEnabled(false);
     for (QPushButton* b : CmdToolsBar) b->setEnabled(false);
 
-    // A run that cannot finish gives the window back as it was before the run. Without a text
-    // the runner has told the user already.
+    // A run that cannot finish takes its working files away and gives the window back as it
+    // was before the run. Without a text the runner has told the user already.
     auto abandon = [&](const QString& text) {
+        removeWorkFiles();
         if (!text.isEmpty()) forms::msgBox(text, forms::vbCritical, kRunTitle);
         pb->setValue(0);
         lblPB->setText(QStringLiteral("0%"));
@@ -240,8 +265,8 @@ void frmPrinting::Command3_Click() {
         win::pumpMessages();
         if (!bitmap.ok) {
             FreeBox(pdfBox);
-            // The picture changed since the run began: still refused by its size.
-            abandon(bitmap.tooLarge ? tooLarge(i, bitmap.header) : cannotConvert(i));
+            // The picture changed since the run began, or does not decode.
+            abandon(refusal(i, formats[i], bitmap.header));
             return;
         }
         API::SetStrPropChecked(pdfBox, pdfbox::kCreator, kCreator);
@@ -282,6 +307,15 @@ void frmPrinting::Command3_Click() {
             abandon(QString());
             return;
         }
+        if (!dosRunner->Succeeded()) {
+            abandon(QStringLiteral("pdftk could not join page %1 of %2 to the document (%3), so no "
+                                   "PDF document was written.")
+                        .arg(k + 1)
+                        .arg(n)
+                        .arg(dosRunner->EndDescription()) +
+                    pdftkSaid(dosRunner->Outputs()));
+            return;
+        }
         skipOnError([&] { win::killFile(joinedFile(k)); });
         const int p = percent(k, n - 1);
         pb->setValue(p);
@@ -296,6 +330,13 @@ void frmPrinting::Command3_Click() {
     dosRunner->ExecuteCommand(QString());
     if (dosRunner->StartFailed()) {
         abandon(QString());
+        return;
+    }
+    if (!dosRunner->Succeeded()) {
+        abandon(QStringLiteral("pdftk could not set the document information (%1), so no PDF "
+                               "document was written.")
+                    .arg(dosRunner->EndDescription()) +
+                pdftkSaid(dosRunner->Outputs()));
         return;
     }
 

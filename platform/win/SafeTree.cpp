@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <string>
 #include <unordered_set>
 #include <utility>
@@ -190,6 +191,56 @@ QByteArray sideName(const QByteArray& target) {
     return "." + base + ".part-" + tag;
 }
 
+// The name under which this process reaches an open file.
+QByteArray procPath(int fd) { return "/proc/self/fd/" + QByteArray::number(fd); }
+
+// An unnamed file in the folder that can be named once whole, through its /proc entry; -1 where
+// the file system makes none or /proc does not show it.
+int openUnnamed(int folderFd) {
+    const int fd = ::openat(folderFd, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+    if (fd < 0) return -1;
+    struct stat own, seen;
+    if (::fstat(fd, &own) != 0 || ::stat(procPath(fd).constData(), &seen) != 0 ||
+        own.st_ino != seen.st_ino || own.st_dev != seen.st_dev) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Links followed from a target to its file at most, as the system does; more is a loop.
+constexpr int kMaxLinks = 40;
+
+// The entry a chain of the user's links ends at, each link read relative to its own folder.
+// A link that someone else made in a folder anyone may write to (sticky, like /tmp) is not
+// followed, as the system would not follow it either.
+HeldEntry followUserLinks(HeldEntry entry) {
+    for (int links = 0;; ++links) {
+        struct stat st;
+        if (::fstatat(entry.folder(), entry.name(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISLNK(st.st_mode))
+            return entry;
+        if (links == kMaxLinks) throw RuntimeError(kErrPathFileAccess, "Path/File access error");
+        struct stat folder;
+        if (::fstat(entry.folder(), &folder) == 0 && (folder.st_mode & S_ISVTX) &&
+            (folder.st_mode & S_IWOTH) && st.st_uid != ::geteuid() && st.st_uid != folder.st_uid)
+            throw RuntimeError(kErrPermissionDenied, "Permission denied");
+        QByteArray target(PATH_MAX, '\0');
+        const ssize_t n = ::readlinkat(entry.folder(), entry.name(), target.data(), size_t(target.size()));
+        if (n <= 0 || n >= target.size()) throw RuntimeError(kErrPathFileAccess, "Path/File access error");
+        target.truncate(n);
+        const qsizetype cut = target.lastIndexOf('/');
+        const QByteArray name = target.mid(cut + 1);
+        // A link that names a folder is a folder where a file should be.
+        if (name.isEmpty() || name == "." || name == "..")
+            throw RuntimeError(kErrPathFileAccess, "Path/File access error");
+        const QByteArray in = cut < 0 ? QByteArray(".") : cut == 0 ? QByteArray("/") : target.left(cut);
+        const int fd = ::openat(entry.folder(), in.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) throw RuntimeError(kErrPathNotFound, "Path not found");
+        entry = HeldEntry(fd, name);
+    }
+}
+
 }  // namespace
 
 bool isWorkingPath(const QString& winPath) {
@@ -247,6 +298,7 @@ void deleteFolderTree(const QString& winPath, const std::function<void()>& after
 
 FileReplacement::FileReplacement(const QString& winPath) : entry_(holdFileEntry(winPath)) {
     if (!entry_.ok()) throw RuntimeError(kErrPathNotFound, "Path not found");
+    if (!isWorkingPath(winPath)) entry_ = followUserLinks(std::move(entry_));
     struct stat st;
     if (::fstatat(entry_.folder(), entry_.name(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
         if (S_ISDIR(st.st_mode)) throw RuntimeError(kErrPathFileAccess, "Path/File access error");
@@ -257,6 +309,8 @@ FileReplacement::FileReplacement(const QString& winPath) : entry_(holdFileEntry(
             haveMode_ = true;
         }
     }
+    fd_ = openUnnamed(entry_.folder());
+    unnamed_ = fd_ >= 0;
     for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
         side_ = sideName(entry_.name());
         fd_ = ::openat(entry_.folder(), side_.constData(),
@@ -291,13 +345,42 @@ void FileReplacement::write(const char* data, qint64 size) {
     }
 }
 
+// The whole unnamed file takes the target's name: at once when there is none yet, else under a
+// side name renamed over the target (a kill between those two calls leaves that side file).
+bool FileReplacement::nameUnnamedFile() {
+    const QByteArray self = procPath(fd_);
+    const int folder = entry_.folder();
+    if (::linkat(AT_FDCWD, self.constData(), folder, entry_.name(), AT_SYMLINK_FOLLOW) == 0) return true;
+    if (errno != EEXIST) return false;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        side_ = sideName(entry_.name());
+        if (::linkat(AT_FDCWD, self.constData(), folder, side_.constData(), AT_SYMLINK_FOLLOW) == 0) {
+            if (::renameat(folder, side_.constData(), folder, entry_.name()) == 0) return true;
+            ::unlinkat(folder, side_.constData(), 0);
+            break;
+        }
+        if (errno != EEXIST) break;
+    }
+    side_.clear();
+    return false;
+}
+
 void FileReplacement::commit() {
     if (committed_) return;
     if (haveMode_) ::fchmod(fd_, mode_);
-    const bool closed = ::close(fd_) == 0;
+    bool done = false;
+    if (unnamed_) {
+        // A file system that reports write errors only at close does so for a copy of the
+        // descriptor too: the file gets its name only when nothing was lost.
+        const int probe = ::dup(fd_);
+        done = probe >= 0 && ::close(probe) == 0 && nameUnnamedFile();
+        ::close(fd_);
+    } else {
+        done = ::close(fd_) == 0 &&
+               ::renameat(entry_.folder(), side_.constData(), entry_.folder(), entry_.name()) == 0;
+    }
     fd_ = -1;
-    if (!closed || ::renameat(entry_.folder(), side_.constData(), entry_.folder(), entry_.name()) != 0)
-        throw RuntimeError(kErrPathFileAccess, "Path/File access error");
+    if (!done) throw RuntimeError(kErrPathFileAccess, "Path/File access error");
     committed_ = true;
 }
 

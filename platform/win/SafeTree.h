@@ -59,13 +59,19 @@ HeldEntry holdFileEntry(const QString& winPath);
 // `afterEachEntry` runs after every entry. Nothing is reported: what cannot go stays.
 void deleteFolderTree(const QString& winPath, const std::function<void()>& afterEachEntry);
 
-// Writing a file whole: the bytes go into a side file created exclusively beside the target
-// (its name cannot collide with an existing file), which commit() renames over the target. A
-// link at the target is replaced as a link. Only the side file made here is ever removed.
+// Writing a file whole: the bytes go into an unnamed file in the target's folder (O_TMPFILE),
+// which commit() names as the target once it is whole, so a run killed before then leaves
+// nothing behind. Where the file system makes no unnamed file (or /proc is not there to name
+// one), they go into a side file created exclusively beside the target (its name cannot collide
+// with an existing file), which commit() renames over the target. In a working folder a link at
+// the target is replaced as a link; elsewhere a link is the user's and is followed, through a
+// chain of at most 40 links, to the file it names, which is replaced in its own folder (a
+// dangling link: the file it names is made). Only the side file made here is ever removed.
 class FileReplacement {
 public:
     // Raises RuntimeError: the folder cannot be reached (76; a link on the way in a working
-    // folder), the target is a folder (75) or read-only (70), or no side file can be made.
+    // folder), the target is a folder or a longer chain of links (75), read-only (70), a link
+    // planted by another user in a folder anyone may write to (70), or no file can be made.
     explicit FileReplacement(const QString& winPath);
     ~FileReplacement();  // removes the side file unless committed
     FileReplacement(const FileReplacement&) = delete;
@@ -78,9 +84,12 @@ public:
     void commit();  // raises 75; the target is left as it was
 
 private:
+    bool nameUnnamedFile();
+
     HeldEntry entry_;
     QByteArray side_;
     int fd_ = -1;
+    bool unnamed_ = false;
     mode_t mode_ = 0;
     bool haveMode_ = false;
     bool committed_ = false;

@@ -1,10 +1,13 @@
 // The images-to-PDF program touches nothing of the user's: working folders that are links, a
-// drive C that holds the home folder, settings in any script, a read-only document and a
-// picture too large to decode.
+// drive C that holds the home folder, settings in any script, a read-only document, a picture
+// too large to decode and a pdftk step that fails for lack of space.
 #include <QTemporaryDir>
+
+#include <iostream>
 
 #include "ConversionFixture.h"
 #include "FreeImageBinding.h"
+#include "PrivateMount.h"
 #include "ScopedEnvironment.h"
 #include "SettingsFile.h"
 #include "win/WinPath.h"
@@ -194,4 +197,52 @@ TEST_F(DataSafety, APictureTooLargeForAPageIsRefusedBeforeItIsDecoded) {
     const auto size = FreeImageBinding::SizeFromHeader(FIF_PNG, file("edge.png", pngHeader(16384, 16384)));
     EXPECT_TRUE(size.known);
     EXPECT_FALSE(size.tooLarge());
+}
+
+TEST_F(DataSafety, APdftkStepThatFailsForLackOfSpaceKeepsTheEarlierDocument) {
+    // Drive C on a small file system of its own, filled up just before the step; where none can
+    // be mounted, a file-size limit on pdftk stands in for the full disk.
+    testing_support::PrivateMount disk(driveC.hostPath(), "size=4m");
+    if (!disk.ok()) std::cout << disk.reason().toStdString() << "; pdftk gets a file-size limit\n";
+    testing_support::writeScript(program.hostPath("pdftk.exe"),
+                                 "[ -e \"$0.limit\" ] && ulimit -f 4\nexec -a pdftk.exe pdftk \"$@\"");
+    const QString out = userPath("out/Scans.pdf");
+    writeFile(out, "the user's earlier document");
+    w->txtPath->setText(win::fromHostPath(userPath("out")));
+    // A list entry that is an ASCII-safe copy in c:\tmp, as adding a file makes it.
+    ASSERT_TRUE(runkit::makePicture(driveC.hostPath("tmp/1.jpg"), FIF_JPEG, 300, 300));
+    add("c:\\tmp\\1.jpg", QString::fromUtf8("\u65e5\u672c.jpg"));
+    add(picture("b.jpg", FIF_JPEG, 300, 300));
+    add(picture("c.jpg", FIF_JPEG, 300, 300));
+
+    const struct {
+        int fullAfterRun;
+        const char* message;
+    } steps[] = {{1, "pdftk could not join page 3 of 3 to the document ("},
+                 {2, "pdftk could not set the document information ("}};
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.message);
+        ui.shown.clear();
+        int ended = 0;
+        const auto fill = QObject::connect(w->dosRunner, &DOSOutputs::CommandOver, [&] {
+            if (++ended != step.fullAfterRun) return;
+            if (disk.ok()) writeFile(driveC.hostPath("ballast"), QByteArray(disk.freeBytes() - 4096, 'b'));
+            else writeFile(program.hostPath("pdftk.exe.limit"), "");
+        });
+        EXPECT_FALSE(convert());
+        QObject::disconnect(fill);
+        QFile::remove(driveC.hostPath("ballast"));
+        QFile::remove(program.hostPath("pdftk.exe.limit"));
+
+        ASSERT_EQ(ui.shown.size(), 1);
+        EXPECT_TRUE(ui.shown[0].prompt.startsWith(step.message)) << ui.shown[0].prompt.toStdString();
+        EXPECT_TRUE(ui.shown[0].prompt.contains("), so no PDF document was written."));
+        EXPECT_EQ(ui.shown[0].style, forms::vbCritical);
+        EXPECT_EQ(readFile(out), "the user's earlier document");
+        EXPECT_TRUE(shell.opened.isEmpty());
+        EXPECT_EQ(shell.beeps, 0);
+        EXPECT_EQ(files("tmp"), QStringList{"1.jpg"});
+        EXPECT_EQ(files("jpgtmp"), QStringList());
+        EXPECT_TRUE(w->Command3->isEnabled());
+    }
 }

@@ -1,19 +1,27 @@
 // What the file layer may touch: working folders are never written or emptied through a link,
-// a read-only file is not replaced, drive C is never a folder that holds the user's own files,
-// and a quoted argument reaches a program whole.
+// a read-only file is not replaced, a write killed midway leaves nothing new beside its file, a
+// link the user made outside the working folders is followed to its file, drive C is never a
+// folder that holds the user's own files, and a quoted argument reaches a program whole.
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "PrivateMount.h"
 #include "ScopedEnvironment.h"
 #include "TestSupport.h"
 #include "forms/SequentialFile.h"
 #include "win/CommandLine.h"
 #include "win/FileSystem.h"
 #include "win/RuntimeError.h"
+#include "win/SafeTree.h"
 #include "win/WinPath.h"
 
 using testing_support::readFile;
@@ -39,6 +47,41 @@ struct UserFolder {
         return name.isEmpty() ? dir.path() : dir.path() + "/" + name;
     }
 };
+
+// A folder's entries, each link with the path it names.
+QStringList links(const QString& hostFolder) {
+    QStringList out;
+    const auto all = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
+    for (const QFileInfo& f : QDir(hostFolder).entryInfoList(all, QDir::Name))
+        out << f.fileName() + (f.isSymLink() ? " -> " + f.symLinkTarget() : QString());
+    return out;
+}
+
+// A child replaces c:\out\Scans.pdf and is killed once it has written part of it: the output
+// folder's entries while it wrote, and after.
+std::pair<QStringList, QStringList> killMidWrite(const ScratchDriveC& c) {
+    int ready[2];
+    if (::pipe(ready) != 0) return {};
+    const pid_t child = ::fork();
+    if (child == 0) {
+        try {
+            win::FileReplacement out("c:\\out\\Scans.pdf");
+            out.write("%PDF-1.4 the first half", 23);
+            if (::write(ready[1], "w", 1) == 1) ::pause();
+        } catch (...) {
+        }
+        ::_exit(1);
+    }
+    ::close(ready[1]);
+    char written = 0;
+    const bool wrote = ::read(ready[0], &written, 1) == 1;
+    ::close(ready[0]);
+    const QStringList during = links(c.hostPath("out"));
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    EXPECT_TRUE(wrote);
+    return {during, links(c.hostPath("out"))};
+}
 
 int errorOf(const std::function<void()>& statement) {
     try {
@@ -135,6 +178,84 @@ TEST(CopyFile, AReadOnlyTargetStaysAndNoOtherFileIsTouched) {
     EXPECT_EQ(QDir(c.hostPath("out")).entryList(QDir::Files | QDir::Hidden).size(), 3);
     EXPECT_EQ(readFile(c.hostPath("out/Scans.pdf.copying")), "mine");
     EXPECT_EQ(readFile(c.hostPath("out/.Scans.pdf.part-aaaaaaaa")), "mine too");
+}
+
+TEST(FileReplacement, AWriteKilledMidwayLeavesNothingNewBesideTheFile) {
+    ScratchDriveC c;
+    writeFile(c.hostPath("out/Scans.pdf"), "the user's document");
+    const auto [during, after] = killMidWrite(c);
+    EXPECT_EQ(during, QStringList{"Scans.pdf"});
+    EXPECT_EQ(after, QStringList{"Scans.pdf"});
+    EXPECT_EQ(readFile(c.hostPath("out/Scans.pdf")), "the user's document");
+}
+
+TEST(FileReplacement, WhereNoUnnamedFileCanBeNamedASideFileStandsIn) {
+    // Without /proc an unnamed file cannot be named: a side file is written beside the target,
+    // and a write killed midway leaves it there, the target whole.
+    ScratchDriveC c;
+    writeFile(c.hostPath("out/Scans.pdf"), "the user's document");
+    testing_support::PrivateMount noProc("/proc", "size=4k");
+    if (!noProc.ok()) GTEST_SKIP() << noProc.reason().toStdString();
+    const QStringList after = killMidWrite(c).second;
+    EXPECT_EQ(readFile(c.hostPath("out/Scans.pdf")), "the user's document");
+    ASSERT_EQ(after.size(), 2);
+    EXPECT_TRUE(QRegularExpression("^\\.Scans\\.pdf\\.part-[a-z0-9]{8}$").match(after[0]).hasMatch());
+    QFile::remove(c.hostPath("out/" + after[0]));
+    win::replaceFile("c:\\out\\Scans.pdf", "new");
+    EXPECT_EQ(links(c.hostPath("out")), QStringList{"Scans.pdf"});
+    EXPECT_EQ(readFile(c.hostPath("out/Scans.pdf")), "new");
+}
+
+TEST(FileReplacement, AUsersLinkOutsideTheWorkingFoldersIsFollowedToItsFile) {
+    ScratchDriveC c;
+    QTemporaryDir user;
+    const QString docs = user.path() + "/docs/";
+    writeFile(docs + "real.pdf", "old");
+    QFile::setPermissions(docs + "real.pdf", QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+    writeFile(docs + "ro.pdf", "read-only");
+    QFile::setPermissions(docs + "ro.pdf", QFile::ReadOwner);
+    QDir().mkpath(c.hostPath("out"));
+    const QString relative = QDir(c.hostPath("out")).relativeFilePath(docs + "real.pdf");
+    const struct {
+        const char* link;
+        QString target;
+        int error;
+        const char* written;  // the user's file that gets the link's name as content
+    } cases[] = {
+        {"relative.pdf", relative, 0, "real.pdf"},
+        {"chain.pdf", c.hostPath("out/relative.pdf"), 0, "real.pdf"},
+        {"dangling.pdf", docs + "made.pdf", 0, "made.pdf"},
+        {"loop.pdf", "loop2.pdf", win::kErrPathFileAccess, nullptr},
+        {"loop2.pdf", "loop.pdf", win::kErrPathFileAccess, nullptr},
+        {"folder.pdf", docs, win::kErrPathFileAccess, nullptr},
+        {"ro.pdf", docs + "ro.pdf", win::kErrPermissionDenied, nullptr},
+        {"nowhere.pdf", user.path() + "/none/x.pdf", win::kErrPathNotFound, nullptr},
+    };
+    for (const auto& k : cases) ASSERT_TRUE(QFile::link(k.target, c.hostPath("out/") + k.link));
+    const QStringList made = links(c.hostPath("out"));
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.link);
+        const auto before = treeSnapshot(docs);
+        EXPECT_EQ(errorOf([&] { win::replaceFile(QString("c:\\out\\") + k.link, k.link); }), k.error);
+        if (k.written) EXPECT_EQ(readFile(docs + k.written), k.link);
+        else EXPECT_EQ(treeSnapshot(docs), before);
+        EXPECT_EQ(links(c.hostPath("out")), made);
+    }
+    EXPECT_EQ(QFile::permissions(docs + "real.pdf"),
+              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadUser | QFile::WriteUser);
+}
+
+TEST(FileReplacement, AnotherUsersLinkInAFolderAnyoneMayWriteToIsNotFollowed) {
+    QTemporaryDir user;
+    writeFile(user.path() + "/docs/real.pdf", "mine");
+    const QByteArray shared = QFile::encodeName(user.path() + "/shared");
+    ::mkdir(shared.constData(), 01777);
+    ::chmod(shared.constData(), 01777);
+    ASSERT_TRUE(QFile::link(user.path() + "/docs/real.pdf", shared + "/planted.pdf"));
+    if (::lchown(shared + "/planted.pdf", 4242, 4242) != 0) GTEST_SKIP() << "a link of another user cannot be made here";
+    EXPECT_EQ(errorOf([&] { win::replaceFile(win::fromHostPath(shared + "/planted.pdf"), "x"); }),
+              win::kErrPermissionDenied);
+    EXPECT_EQ(readFile(user.path() + "/docs/real.pdf"), "mine");
 }
 
 TEST(DriveC, AFolderThatCouldHoldTheUsersFilesIsRefused) {

@@ -1,0 +1,17 @@
+#pragma once
+// Picture sizes read from the headers of the formats whose size the image library gives only by
+// decoding the whole picture: GIF, IFF, JPEG 2000 (.jp2 and raw codestreams), SGI, DDS, WBMP,
+// XBM, PICT, KOALA and MNG. The size read is that of the picture the library decodes.
+#include <QIODevice>
+
+#include "FreeImageBinding.h"
+
+namespace PictureHeader {
+
+// True when the size of pictures in this library format is read here.
+bool Reads(int format);
+
+// The size the picture's own header gives; not known when the header is damaged or cut off.
+FreeImageBinding::PictureSize Size(int format, QIODevice& file);
+
+}  // namespace PictureHeader

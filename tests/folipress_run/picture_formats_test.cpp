@@ -1,0 +1,84 @@
+// Pictures whose size the image library reads only by decoding them: their own headers give it,
+// so they convert within the bound; a format that tells no size is refused as such.
+#include <cstring>
+
+#include "ConversionFixture.h"
+#include "FreeImageBinding.h"
+#include "win/WinPath.h"
+
+namespace {
+
+// A format the library reads whose size nothing tells before it is decoded.
+void sizelessFormat(Plugin* plugin, int) {
+    plugin->format_proc = [] { return "SIZELESS"; };
+    plugin->validate_proc = [](FreeImageIO* io, fi_handle handle) {
+        char mark[8] = {};
+        return BOOL(io->read_proc(mark, 1, 8, handle) == 8 && memcmp(mark, "SIZELESS", 8) == 0);
+    };
+    plugin->load_proc = [](FreeImageIO*, fi_handle, int, int, void*) { return FreeImage_Allocate(20, 20, 24); };
+}
+
+struct PictureFormats : ConversionFixture {
+    // A fixture made by tools/make-picture-fixtures.py; its Windows path.
+    static QString fixture(const char* name) {
+        return win::fromHostPath(QStringLiteral(LUMIDOC_TEST_DATA "/pictures/") + name);
+    }
+    static FreeImageBinding::PictureSize size(const QString& path) {
+        return FreeImageBinding::SizeFromHeader(FreeImageBinding::FormatFromContent(path), path);
+    }
+};
+
+}  // namespace
+
+TEST_F(PictureFormats, EachFormatGivesItsSizeFromItsHeaderAndConverts) {
+    const struct {
+        const char* name;
+        int w, h;
+    } pictures[] = {{"scan.jp2", 72, 48},  {"scan.j2k", 48, 64},       {"scan.sgi", 13, 7},
+                    {"scan.dds", 14, 9},   {"scan.wbmp", 21, 11},      {"scan.xbm", 19, 5},
+                    {"scan.pict", 17, 6},  {"quicktime.pict", 33, 21}, {"scan.koa", 320, 200},
+                    {"scan.mng", 23, 15}};
+    for (const auto& p : pictures) {
+        const auto header = size(fixture(p.name));
+        EXPECT_TRUE(header.known && header.width == p.w && header.height == p.h) << p.name;
+        add(fixture(p.name));
+    }
+    EXPECT_FALSE(convert());
+    EXPECT_TRUE(ui.shown.isEmpty()) << ui.shown.value(0).prompt.toStdString();
+    const auto info = runkit::pdfInfo(output());
+    ASSERT_EQ(info.value("Pages").toInt(), std::size(pictures));
+    for (int i = 0; i < int(std::size(pictures)); ++i) {
+        const auto [w, h] = runkit::pageSize(info, i + 1);
+        EXPECT_NEAR(w, runkit::points(runkit::pageTenths(pictures[i].w)), 0.02) << pictures[i].name;
+        EXPECT_NEAR(h, runkit::points(runkit::pageTenths(pictures[i].h)), 0.02) << pictures[i].name;
+    }
+}
+
+TEST_F(PictureFormats, TheSizeIsThatOfThePictureDecodedAndADamagedHeaderGivesNone) {
+    // A small frame around a huge picture: the picture counts.
+    for (const char* bomb : {"bomb.mng", "bomb.pict", "bomb.j2k"})
+        EXPECT_TRUE(size(fixture(bomb)).tooLarge()) << bomb;
+    // Damaged headers, and pictures the library would read without end (cut off).
+    for (const char* damaged : {"cut.j2k", "cut.jp2", "notes.wbmp", "cut.sgi", "empty.pict",
+                                "nodefine.xbm", "cut.xbm", "sameline.xbm", "cut.pict"}) {
+        const auto header = size(fixture(damaged));
+        EXPECT_FALSE(header.known) << damaged;
+        EXPECT_TRUE(header.knowable) << damaged;
+    }
+}
+
+TEST_F(PictureFormats, AFormatThatTellsNoSizeIsRefusedAsSuch) {
+    runkit::initImages();
+    static const int format = FreeImage_RegisterLocalPlugin(sizelessFormat, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_GE(format, 0);
+    add(picture("fine.png", FIF_PNG, 20, 20));
+    add(file("odd.pic", "SIZELESS and more"), "My odd picture.pic");
+    EXPECT_FALSE(convert());
+    ASSERT_EQ(ui.shown.size(), 1);
+    EXPECT_EQ(ui.shown[0].prompt,
+              "The size of this picture cannot be known before it is decoded (SIZELESS format), and a "
+              "picture too large for a page could take all the memory, so it is not converted.\r\n"
+              "My odd picture.pic\r\n\r\nNo PDF document was written.");
+    EXPECT_EQ(ui.shown[0].title, "Convert");
+    EXPECT_FALSE(QFileInfo::exists(driveC.hostPath("tmp")));
+}

@@ -88,7 +88,7 @@ TEST(DeleteFolderTree, AHardLinkedFileKeepsItsOtherNameAndAttributes) {
 
 TEST(DeleteFolderTree, StaysOnTheWorkingFoldersOwnFileSystem) {
     ScratchDriveC c;
-    testing_support::SmallFileSystem mounted(c.hostPath("tmp/mnt"), 1 << 20);
+    testing_support::SmallFileSystem mounted(c.hostPath("tmp/mnt"), "size=1m");
     SKIP_WITHOUT_SMALL_FILE_SYSTEM(mounted);
     writeFile(c.hostPath("tmp/mnt/theirs.txt"), "on another file system");
     writeFile(c.hostPath("tmp/sub/ours.txt"), "ours");

@@ -7,7 +7,7 @@
 
 #include "ConversionFixture.h"
 #include "FreeImageBinding.h"
-#include "PrivateMount.h"
+#include "SmallFileSystem.h"
 #include "ScopedEnvironment.h"
 #include "SettingsFile.h"
 #include "win/WinPath.h"
@@ -202,7 +202,7 @@ TEST_F(DataSafety, APictureTooLargeForAPageIsRefusedBeforeItIsDecoded) {
 TEST_F(DataSafety, APdftkStepThatFailsForLackOfSpaceKeepsTheEarlierDocument) {
     // Drive C on a small file system of its own, filled up just before the step; where none can
     // be mounted, a file-size limit on pdftk stands in for the full disk.
-    testing_support::PrivateMount disk(driveC.hostPath(), "size=4m");
+    testing_support::SmallFileSystem disk(driveC.hostPath(), "size=4m");
     if (!disk.ok()) std::cout << disk.reason().toStdString() << "; pdftk gets a file-size limit\n";
     testing_support::writeScript(program.hostPath("pdftk.exe"),
                                  "[ -e \"$0.limit\" ] && ulimit -f 4\nexec -a pdftk.exe pdftk \"$@\"");

@@ -14,7 +14,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "PrivateMount.h"
+#include "SmallFileSystem.h"
 #include "ScopedEnvironment.h"
 #include "TestSupport.h"
 #include "forms/SequentialFile.h"
@@ -194,7 +194,7 @@ TEST(FileReplacement, WhereNoUnnamedFileCanBeNamedASideFileStandsIn) {
     // and a write killed midway leaves it there, the target whole.
     ScratchDriveC c;
     writeFile(c.hostPath("out/Scans.pdf"), "the user's document");
-    testing_support::PrivateMount noProc("/proc", "size=4k");
+    testing_support::SmallFileSystem noProc("/proc", "size=4k");
     if (!noProc.ok()) GTEST_SKIP() << noProc.reason().toStdString();
     const QStringList after = killMidWrite(c).second;
     EXPECT_EQ(readFile(c.hostPath("out/Scans.pdf")), "the user's document");

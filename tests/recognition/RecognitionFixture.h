@@ -13,7 +13,6 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
-#include <sys/mount.h>
 #include <sys/resource.h>
 #include <tiffio.h>
 
@@ -27,6 +26,7 @@
 #include "frmOCR.h"
 #include "win/WinPath.h"
 #include "PrivateProcessTable.h"
+#include "SmallFileSystem.h"
 
 namespace recognition_test {
 
@@ -129,16 +129,14 @@ inline TiffInfo readTiff(const QString& hostPath) {
     return info;
 }
 
-// A folder with little room (at least one 4 KB page): a tmpfs of that size mounted there, where
-// the test has a mount table of its own and may mount, else a limit on the size of every file
-// this process and its children write (RLIMIT_FSIZE). errorText(): what a write beyond says.
+// A folder with little room (at least one 4 KB page): a small file system of that size, where
+// the test may mount one, else a limit on the size of every file this process and its children
+// write (RLIMIT_FSIZE). errorText(): what a write beyond says.
 class SmallDisk {
 public:
-    SmallDisk(const QString& hostFolder, qint64 room) : folder_(QFile::encodeName(hostFolder)) {
-        QDir().mkpath(hostFolder);
-        const QByteArray size = "size=" + QByteArray::number(room);
-        if (testing_support::hasPrivateProcessTable() &&
-            ::mount("tmpfs", folder_.constData(), "tmpfs", 0, size.constData()) == 0) {
+    SmallDisk(const QString& hostFolder, qint64 room)
+        : mounted_(hostFolder, "size=" + QByteArray::number(room)) {
+        if (mounted_.ok()) {
             error_ = ENOSPC;
             return;
         }
@@ -150,11 +148,10 @@ public:
                 return;
             }
         }
-        skipReason_ = "neither a tmpfs nor a file-size limit can be had here: " +
+        skipReason_ = mounted_.reason() + ", and no file-size limit can be set: " +
                       QString::fromLocal8Bit(std::strerror(errno));
     }
     ~SmallDisk() {
-        if (error_ == ENOSPC) ::umount2(folder_.constData(), MNT_DETACH);
         if (error_ != EFBIG) return;
         ::setrlimit(RLIMIT_FSIZE, &saved_);
         ::signal(SIGXFSZ, oldSignal_);
@@ -163,7 +160,7 @@ public:
     QString errorText() const { return QString::fromLocal8Bit(std::strerror(error_)); }
 
 private:
-    QByteArray folder_;
+    testing_support::SmallFileSystem mounted_;
     QString skipReason_;
     int error_ = 0;
     rlimit saved_{};

@@ -3,47 +3,42 @@
 #include <QDir>
 #include <QFile>
 
-#include <fcntl.h>
+#include <sched.h>
 #include <sys/mount.h>
 #include <sys/statvfs.h>
-#include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <vector>
 
 namespace testing_support {
 
-SmallFileSystem::SmallFileSystem(const QString& hostFolder, long long bytes)
-    : folder_(hostFolder) {
-    QDir().mkpath(folder_);
-    const QByteArray options = "size=" + QByteArray::number(bytes) + ",mode=0700";
-    if (::mount("tmpfs", QFile::encodeName(folder_).constData(), "tmpfs", MS_NOSUID | MS_NODEV,
-                options.constData()) != 0) {
-        reason_ = QString::fromLocal8Bit(std::strerror(errno));
-        if (reason_.isEmpty()) reason_ = QStringLiteral("mount failed");
+SmallFileSystem::SmallFileSystem(const QString& hostFolder, const QByteArray& options)
+    : folder_(QFile::encodeName(hostFolder)) {
+    QDir().mkpath(hostFolder);
+    // Once per program: a mount table of its own, so that nothing mounted here reaches another
+    // process, nor outlives the test program.
+    static const int entered = [] {
+        if (::unshare(CLONE_NEWNS) != 0) return errno;
+        return ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 ? 0 : errno;
+    }();
+    int error = entered;
+    if (!error && ::mount("lumidoc-test", folder_.constData(), "tmpfs", MS_NOSUID | MS_NODEV,
+                          options.constData()) != 0)
+        error = errno;
+    if (error) {
+        reason_ = "no file system can be mounted here: " +
+                  QString::fromLocal8Bit(std::strerror(error));
     }
 }
 
 SmallFileSystem::~SmallFileSystem() {
-    if (ok()) ::umount2(QFile::encodeName(folder_).constData(), MNT_DETACH);
+    if (ok()) ::umount2(folder_.constData(), MNT_DETACH);
 }
 
-void SmallFileSystem::fill(long long leave) {
-    if (!ok()) return;
-    const int fd = ::open(QFile::encodeName(folder_ + "/.filler").constData(),
-                          O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
-    if (fd < 0) return;
-    std::vector<char> block(4096, 'f');
-    struct statvfs vfs;
-    while (::fstatvfs(fd, &vfs) == 0) {
-        const long long free = (long long)vfs.f_bavail * (long long)vfs.f_frsize;
-        if (free <= leave) break;
-        const long long chunk = std::min<long long>(free - leave, (long long)block.size());
-        if (::write(fd, block.data(), size_t(chunk)) <= 0) break;
-    }
-    ::close(fd);
+long long SmallFileSystem::freeBytes() const {
+    struct statvfs s;
+    if (!ok() || ::statvfs(folder_.constData(), &s) != 0) return -1;
+    return (long long)s.f_bavail * (long long)s.f_bsize;
 }
 
 }  // namespace testing_support

@@ -1,27 +1,29 @@
 #pragma once
-// A small file system of the test's own, for what a full disk does: a tmpfs of a given size
-// mounted on a folder of the test's tree (where the test may mount one: as root, or holding the
-// capability in its own namespaces), unmounted when the object goes.
+// A file system of a test's own (a tmpfs), for what a full disk or a mount point does: mounted
+// over one of the test's folders in a mount namespace of the test program's window thread, so
+// no other process sees it, and unmounted when the object goes. Where the program may not mount
+// (no right to, in its own namespaces or at all), reason() says why, and the test takes another
+// way or is skipped with that reason.
+#include <QByteArray>
 #include <QString>
 
 namespace testing_support {
 
 class SmallFileSystem {
 public:
-    // Mounts `bytes` of space on hostFolder (created when missing).
-    SmallFileSystem(const QString& hostFolder, long long bytes);
+    // `options` as mount takes them for a tmpfs: "size=4m". The folder is made when missing.
+    SmallFileSystem(const QString& hostFolder, const QByteArray& options);
     ~SmallFileSystem();
     SmallFileSystem(const SmallFileSystem&) = delete;
     SmallFileSystem& operator=(const SmallFileSystem&) = delete;
 
     bool ok() const { return reason_.isEmpty(); }
-    // Why none could be mounted, for the skip message.
-    QString reason() const { return reason_; }
-    // Fills the file system up to `leave` bytes of free space (a file named .filler).
-    void fill(long long leave = 0);
+    const QString& reason() const { return reason_; }
+    // Bytes still free for files; -1 when not mounted.
+    long long freeBytes() const;
 
 private:
-    QString folder_;
+    QByteArray folder_;
     QString reason_;
 };
 
@@ -29,5 +31,4 @@ private:
 
 // Skips the test, with the reason, when the small file system could not be mounted.
 #define SKIP_WITHOUT_SMALL_FILE_SYSTEM(fs) \
-    if (!(fs).ok()) GTEST_SKIP() << "no small file system can be mounted here: " \
-                                 << (fs).reason().toStdString()
+    if (!(fs).ok()) GTEST_SKIP() << (fs).reason().toStdString()

@@ -298,7 +298,10 @@ void deleteFolderTree(const QString& winPath, const std::function<void()>& after
 
 FileReplacement::FileReplacement(const QString& winPath) : entry_(holdFileEntry(winPath)) {
     if (!entry_.ok()) throw RuntimeError(kErrPathNotFound, "Path not found");
-    if (!isWorkingPath(winPath)) entry_ = followUserLinks(std::move(entry_));
+    if (!isWorkingPath(winPath)) {
+        entry_ = followUserLinks(std::move(entry_));
+        durable_ = true;
+    }
     struct stat st;
     if (::fstatat(entry_.folder(), entry_.name(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
         if (S_ISDIR(st.st_mode)) throw RuntimeError(kErrPathFileAccess, "Path/File access error");
@@ -368,15 +371,18 @@ bool FileReplacement::nameUnnamedFile() {
 void FileReplacement::commit() {
     if (committed_) return;
     if (haveMode_) ::fchmod(fd_, mode_);
-    bool done = false;
+    // A user's file is replaced only by one that is on the disk: after a crash the old one or
+    // the new one stands, never an empty one.
+    bool done = !durable_ || ::fdatasync(fd_) == 0;
     if (unnamed_) {
         // A file system that reports write errors only at close does so for a copy of the
         // descriptor too: the file gets its name only when nothing was lost.
         const int probe = ::dup(fd_);
-        done = probe >= 0 && ::close(probe) == 0 && nameUnnamedFile();
+        const bool closed = probe >= 0 && ::close(probe) == 0;
+        done = done && closed && nameUnnamedFile();
         ::close(fd_);
     } else {
-        done = ::close(fd_) == 0 &&
+        done = ::close(fd_) == 0 && done &&
                ::renameat(entry_.folder(), side_.constData(), entry_.folder(), entry_.name()) == 0;
     }
     fd_ = -1;

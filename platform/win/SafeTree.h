@@ -90,6 +90,7 @@ private:
     QByteArray side_;
     int fd_ = -1;
     bool unnamed_ = false;
+    bool durable_ = false;  // the user's file, not a working file: on the disk before it is named
     mode_t mode_ = 0;
     bool haveMode_ = false;
     bool committed_ = false;

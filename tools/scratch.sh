@@ -5,8 +5,10 @@
 #   scratch_remove PATH removes a folder or file that scratch_dir/scratch_file made, with what is
 #                       in it: links are removed as links (never followed) and the walk stays on
 #                       the folder's own file system; any other path is refused
+#   scratch_on_exit CMD runs CMD when the script exits, before its scratch goes
 # Everything still there when the script exits is removed then.
 scratch_made=()
+scratch_exit_hooks=()
 
 scratch_dir() {
   local made
@@ -39,4 +41,13 @@ scratch_remove_all() {
   local p
   for p in "${scratch_made[@]+"${scratch_made[@]}"}"; do scratch_remove "$p"; done
 }
-trap scratch_remove_all EXIT
+scratch_on_exit() {
+  scratch_exit_hooks+=("$1")
+}
+
+scratch_exit() {
+  local hook
+  for hook in "${scratch_exit_hooks[@]+"${scratch_exit_hooks[@]}"}"; do "$hook"; done
+  scratch_remove_all
+}
+trap scratch_exit EXIT

@@ -5,7 +5,7 @@
 if [ -z "${LUMIDOC_TEST_SUMMARY:-}" ]; then
   scratch_file LUMIDOC_TEST_SUMMARY
   export LUMIDOC_TEST_SUMMARY
-  trap 'print_test_summary; scratch_remove_all' EXIT
+  scratch_on_exit print_test_summary
 fi
 
 print_test_summary() {

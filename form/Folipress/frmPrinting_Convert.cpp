@@ -297,25 +297,28 @@ void frmPrinting::Command3_Click() {
     lblPB->setText(QStringLiteral("Now Start Creating..."));
     skipOnError([] { win::copyFile(pageFile(0), joinedFile(1)); });
 
-    // Join the pages one by one.
-    for (int k = 1; k <= n - 1; ++k) {
+    // One pdftk step; false when it did not succeed, the run then given up and the user told.
+    // `step` says what it was for, as the message names it.
+    auto runPdftk = [&](const QString& arguments, const QString& step) {
         WatchedProcess = QStringLiteral("pdftk.exe");
-        dosRunner->setCommandLine(programFolder + "\\pdftk.exe " + joinedFile(k) + " " + pageFile(k) +
-                                  " cat output " + joinedFile(k + 1) + " dont_ask");
+        dosRunner->setCommandLine(programFolder + "\\pdftk.exe " + arguments);
         dosRunner->ExecuteCommand(QString());
         if (dosRunner->StartFailed()) {
             abandon(QString());
-            return;
+            return false;
         }
-        if (!dosRunner->Succeeded()) {
-            abandon(QStringLiteral("pdftk could not join page %1 of %2 to the document (%3), so no "
-                                   "PDF document was written.")
-                        .arg(k + 1)
-                        .arg(n)
-                        .arg(dosRunner->EndDescription()) +
-                    pdftkSaid(dosRunner->Outputs()));
+        if (dosRunner->Succeeded()) return true;
+        abandon("pdftk could not " + step + " (" + dosRunner->EndDescription() +
+                "), so no PDF document was written." + pdftkSaid(dosRunner->Outputs()));
+        return false;
+    };
+
+    // Join the pages one by one.
+    for (int k = 1; k <= n - 1; ++k) {
+        if (!runPdftk(joinedFile(k) + " " + pageFile(k) + " cat output " + joinedFile(k + 1) +
+                          " dont_ask",
+                      QStringLiteral("join page %1 of %2 to the document").arg(k + 1).arg(n)))
             return;
-        }
         skipOnError([&] { win::killFile(joinedFile(k)); });
         const int p = percent(k, n - 1);
         pb->setValue(p);
@@ -324,21 +327,9 @@ void frmPrinting::Command3_Click() {
     }
 
     // The document information.
-    WatchedProcess = QStringLiteral("pdftk.exe");
-    dosRunner->setCommandLine(programFolder + "\\pdftk.exe " + joinedFile(n) + " update_info " +
-                              kInfoFile + " output " + kJoined + " dont_ask");
-    dosRunner->ExecuteCommand(QString());
-    if (dosRunner->StartFailed()) {
-        abandon(QString());
+    if (!runPdftk(joinedFile(n) + " update_info " + kInfoFile + " output " + kJoined + " dont_ask",
+                  QStringLiteral("set the document information")))
         return;
-    }
-    if (!dosRunner->Succeeded()) {
-        abandon(QStringLiteral("pdftk could not set the document information (%1), so no PDF "
-                               "document was written.")
-                    .arg(dosRunner->EndDescription()) +
-                pdftkSaid(dosRunner->Outputs()));
-        return;
-    }
 
     // The folder box loses a trailing backslash.
     if (txtPath->text().endsWith('\\')) txtPath->setText(txtPath->text().chopped(1));

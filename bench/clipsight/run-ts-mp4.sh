@@ -13,12 +13,7 @@
 # Needs python3; ffprobe and mediainfo are optional.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-bench_value_options="--repeat"
-. bench/common.sh
-bench_parse "$@"
-bench_parse_repeat 5
-bench_need clipsight_bench:bench/clipsight/clipsight_bench
-host=$bench_build/bench/clipsight/clipsight_bench
+. bench/clipsight/host.sh
 
 scratch_dir tmp
 media=tests/data/media
@@ -31,13 +26,4 @@ python3 bench/clipsight/run.py "$host" "$repeat" \
   "$media"/ts-*.ts "$media"/m2ts-*.m2ts "$media"/mp4-*.mp4 "$media"/mov-*.mov "$tmp"/large-*
 
 # The transport stream bound: the first 16 MiB, then the last 16 MiB at most (plus a chunk).
-for f in "$tmp"/large-*.ts; do
-  read=$("$host" --quiet "$f" | grep -Eo 'bytes_read=[0-9]+' | cut -d= -f2)
-  limit=$(( (32 << 20) + 4 * 38400 ))
-  if [ "$read" -le "$limit" ]; then
-    echo "$(basename "$f"): read $read bytes, within the 16 MiB + 16 MiB bound"
-  else
-    echo "$(basename "$f"): read $read bytes, OVER the 16 MiB + 16 MiB bound" >&2
-    exit 1
-  fi
-done
+for f in "$tmp"/large-*.ts; do check_bytes_read "$f" $(( (32 << 20) + 4 * 38400 )); done

@@ -11,12 +11,7 @@
 # Needs python3; ffprobe and mediainfo are optional.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-bench_value_options="--repeat"
-. bench/common.sh
-bench_parse "$@"
-bench_parse_repeat 5
-bench_need clipsight_bench:bench/clipsight/clipsight_bench
-host=$bench_build/bench/clipsight/clipsight_bench
+. bench/clipsight/host.sh
 
 scratch_dir tmp
 source=tests/data/media/mkv-h264-aac.mkv
@@ -28,18 +23,8 @@ python3 bench/clipsight/make_large_mkv.py "$source" "$tmp/large-walked-clusters.
 python3 bench/clipsight/run.py "$host" "$repeat" tests/data/media/mkv-*.mkv "$tmp"/large-*.mkv
 
 # The bound: kilobytes with a complete SeekHead, about one buffer per Cluster walked otherwise.
-check() {
-  local file=$1 limit=$2 read
-  read=$("$host" --quiet "$file" | grep -Eo 'bytes_read=[0-9]+' | cut -d= -f2)
-  if [ "$read" -le "$limit" ]; then
-    echo "$(basename "$file"): read $read bytes (bound $limit)"
-  else
-    echo "$(basename "$file"): read $read bytes, OVER the bound $limit" >&2
-    exit 1
-  fi
-}
-check "$tmp/large-complete-seekhead.mkv" $((64 << 10))
-check "$tmp/large-walked-clusters.mkv" $((4 << 20))
+check_bytes_read "$tmp/large-complete-seekhead.mkv" $((64 << 10))
+check_bytes_read "$tmp/large-walked-clusters.mkv" $((4 << 20))
 scratch_remove "$tmp"  # 2 GB of sparse files, before the next part makes its own
 
 # The transport stream and MP4 part (already built above).

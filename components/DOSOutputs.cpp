@@ -23,9 +23,9 @@ QString DOSOutputs::ExecuteCommand(const QString& CommandLine) {
     options.captureOutput = true;
     // The child sees the command line as the ANSI code page carries it; one that lost characters
     // could name another program or file, so it starts nothing.
-    bool lost = false;
-    const QString ansiLine = win::fromAnsi(win::toAnsi(CommandLine_, &lost));
-    win::StartedProcess child = lost ? win::StartedProcess() : win::startProcess(ansiLine, options);
+    win::StartedProcess child = win::ansiCanCarry(CommandLine_)
+                                    ? win::startProcess(CommandLine_, options)
+                                    : win::StartedProcess();
     if (child.pipeFailed) {
         forms::msgBox("CreatePipe failed. Error: " + QString::number(child.errorNumber),
                       forms::vbCritical);

@@ -20,7 +20,6 @@
 
 #include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <memory>
 
 #include "DOSOutputs.h"
@@ -95,40 +94,12 @@ short percent(double part, double whole) {
     return v > 100 ? 100 : v;
 }
 
-QString systemError(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
-
-// Opens a file the run reads or writes; inside the working folders never through a link.
-// -1 with the system's error number in `error` when it cannot.
-int openFile(const QString& winPath, int flags, int& error) {
-    const win::HeldEntry entry = win::holdFileEntry(winPath);
-    if (!entry.ok()) {
-        error = entry.error() ? entry.error() : ENOENT;
-        return -1;
-    }
-    const int fd = ::openat(entry.folder(), entry.name(),
-                            flags | O_CLOEXEC | (win::isWorkingPath(winPath) ? O_NOFOLLOW : 0),
-                            0666);
-    error = fd < 0 ? errno : 0;
-    return fd;
-}
-
-// Any entry by that name, a link included (wherever it points).
-bool entryExists(const QString& winPath) {
-    const win::HeldEntry entry = win::holdFileEntry(winPath);
-    struct stat st;
-    return entry.ok() && ::fstatat(entry.folder(), entry.name(), &st, AT_SYMLINK_NOFOLLOW) == 0;
-}
+QString systemError(int error) { return win::systemErrorText(error); }
 
 // Writes all bytes at the descriptor's position; the system's reason when it cannot.
 QString writeAll(int fd, const char* data, qint64 size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size_t(size));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return systemError(n < 0 ? errno : ENOSPC);
-        data += n;
-        size -= n;
-    }
-    return QString();
+    const int error = win::writeAll(fd, data, size);
+    return error ? systemError(error) : QString();
 }
 
 QString closeFile(int fd) { return ::close(fd) == 0 ? QString() : systemError(errno); }
@@ -138,9 +109,9 @@ QString closeFile(int fd) { return ::close(fd) == 0 ? QString() : systemError(er
 QString startResult(const QString& winPath) {
     int error = 0;
     bool made = false;
-    int fd = openFile(winPath, O_WRONLY, error);
+    int fd = win::openFile(winPath, O_WRONLY, error);
     if (fd < 0 && error == ENOENT) {
-        fd = openFile(winPath, O_WRONLY | O_CREAT | O_EXCL, error);
+        fd = win::openFile(winPath, O_WRONLY | O_CREAT | O_EXCL, error);
         made = fd >= 0;
     }
     if (fd < 0) return systemError(error);
@@ -155,7 +126,7 @@ QString startResult(const QString& winPath) {
 // the result holds whole pages only.
 QString appendToResult(const QString& winPath, const QByteArray& bytes) {
     int error = 0;
-    const int fd = openFile(winPath, O_WRONLY | O_APPEND, error);
+    const int fd = win::openFile(winPath, O_WRONLY | O_APPEND, error);
     if (fd < 0) return systemError(error);
     struct stat before;
     const bool sized = ::fstat(fd, &before) == 0;
@@ -168,7 +139,7 @@ QString appendToResult(const QString& winPath, const QByteArray& bytes) {
 // Reads a page's text whole.
 QString readPageText(const QString& winPath, QByteArray& bytes) {
     int error = 0;
-    const int fd = openFile(winPath, O_RDONLY, error);
+    const int fd = win::openFile(winPath, O_RDONLY, error);
     if (fd < 0) return systemError(error);
     QFile file;
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) ::close(fd);
@@ -571,7 +542,7 @@ QString frmOCR::recognisePage(int page, Run& run) {
     for (const char* ext : kEngineOutputs) {
         const QString output = work + nnnn + ext;
         skipOnError([&] { win::killFile(output); });
-        if (entryExists(output)) {
+        if (win::entryExists(output)) {
             return "could not be recognised: " + output +
                    " stands in the engine's way and cannot be removed.";
         }
@@ -597,7 +568,7 @@ QString frmOCR::recognisePage(int page, Run& run) {
     while (!win::fileExists(pageText) && grace.elapsed() < kPageTextGraceMs) {
         win::pumpMessages();
     }
-    if (!entryExists(pageText)) {
+    if (!win::entryExists(pageText)) {
         return "could not be recognised: the engine ended without writing " + pageText + ".";
     }
 

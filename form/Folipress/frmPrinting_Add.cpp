@@ -134,10 +134,8 @@ void frmPrinting::AddFolder() {
     lblText->setText(QStringLiteral("Searching Files..."));
     // The browser hands back the path in the ANSI code page. One that lost characters names
     // another folder, or none: it is searched no more than a folder that cannot be listed.
-    bool lost = false;
-    const QString folder = win::fromAnsi(win::toAnsi(chosen, &lost));
-    if (!chosen.isEmpty() && !lost) {
-        win::skipOnError([&] { FileSearch::SearchImages(folder, List1, List2); });
+    if (!chosen.isEmpty() && win::ansiCanCarry(chosen)) {
+        win::skipOnError([&] { FileSearch::SearchImages(chosen, List1, List2); });
     }
     lblText->setText(QStringLiteral("Drag && Drop Files Here"));
     picText->setVisible(List1->count() == 0);

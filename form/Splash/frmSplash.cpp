@@ -10,7 +10,6 @@
 #include <QWindow>
 
 #include <cerrno>
-#include <cstring>
 
 #include "forms/App.h"
 #include "forms/MessageBox.h"
@@ -225,7 +224,7 @@ void frmSplash::startTool(const QString& exeFile) {
         }
         throw win::RuntimeError(win::kErrInvalidCall,
                                 "Cannot start " + file + ": " +
-                                    QString::fromLocal8Bit(std::strerror(started.errorNumber)));
+                                    win::systemErrorText(started.errorNumber));
     }
     unloadAndEnd();
 }

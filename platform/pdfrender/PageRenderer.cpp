@@ -32,6 +32,7 @@
 #include <vector>
 
 #include "win/CodePage.h"
+#include "win/FileSystem.h"
 #include "win/RuntimeError.h"
 #include "win/SafeTree.h"
 #include "win/WinPath.h"
@@ -212,19 +213,10 @@ tmsize_t tiffRead(thandle_t h, void* data, tmsize_t size) {
 
 tmsize_t tiffWrite(thandle_t h, void* data, tmsize_t size) {
     auto* sink = static_cast<TiffSink*>(h);
-    const char* at = static_cast<const char*>(data);
-    tmsize_t left = size;
-    while (left > 0) {
-        const ssize_t n = ::write(sink->fd, at, size_t(left));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (sink->error == 0) sink->error = n < 0 ? errno : ENOSPC;
-            return -1;
-        }
-        at += n;
-        left -= n;
-    }
-    return size;
+    const int error = win::writeAll(sink->fd, static_cast<const char*>(data), size);
+    if (error == 0) return size;
+    if (sink->error == 0) sink->error = error;
+    return -1;
 }
 
 toff_t tiffSeek(thandle_t h, toff_t offset, int whence) {
@@ -274,7 +266,7 @@ QString writeTiff(const QImage& image, const QString& winPath, int xres, int yre
     }
     ok = TIFFFlush(tif) == 1 && ok;
     TIFFClose(tif);
-    if (sink.error != 0) return QString::fromLocal8Bit(std::strerror(sink.error));
+    if (sink.error != 0) return win::systemErrorText(sink.error);
     if (!ok) return QStringLiteral("the image could not be encoded");
     try {
         out->commit();
@@ -389,7 +381,7 @@ QString OpenFailure(const QString& path) {
     // Opened without waiting for a writer, so that a pipe in its place cannot hold the run.
     const int fd = ::open(QFile::encodeName(win::toHostPath(path)).constData(),
                           O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return QString::fromLocal8Bit(std::strerror(errno));
+    if (fd < 0) return win::systemErrorText(errno);
     struct stat st;
     QFile file;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||

@@ -53,6 +53,11 @@ int hostAttributes(const QString& host, const QString& name) {
 }
 
 
+// Opens a held entry; one reached as a working file is never opened through a link.
+int openEntry(const HeldEntry& e, int flags) {
+    return ::openat(e.folder(), e.name(), flags | O_CLOEXEC | (e.strict() ? O_NOFOLLOW : 0), 0666);
+}
+
 }  // namespace
 
 QRegularExpression wildcardPattern(const QString& pattern) {
@@ -134,7 +139,7 @@ void makeFolder(const QString& path) {
     const HeldEntry e = holdFileEntry(path);
     if (!e.ok()) throw RuntimeError(kErrPathNotFound, "Path not found");
     struct stat st;
-    if (isWorkingPath(path) && ::fstatat(e.folder(), e.name(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+    if (e.strict() && ::fstatat(e.folder(), e.name(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
         S_ISLNK(st.st_mode)) {
         ::unlinkat(e.folder(), e.name(), 0);
     }
@@ -181,24 +186,34 @@ void replaceFile(const QString& path, const QByteArray& bytes) {
 void appendToFile(const QString& path, const QByteArray& bytes) {
     const HeldEntry e = holdFileEntry(path);
     if (!e.ok()) throw RuntimeError(kErrPathNotFound, "Path not found");
-    const int fd = ::openat(e.folder(), e.name(),
-                            O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC |
-                                (isWorkingPath(path) ? O_NOFOLLOW : 0),
-                            0666);
+    const int fd = openEntry(e, O_WRONLY | O_APPEND | O_CREAT);
     if (fd < 0) throw errnoError(errno);
-    qint64 left = bytes.size();
-    const char* data = bytes.constData();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, data, size_t(left));
+    const bool written = writeAll(fd, bytes.constData(), bytes.size()) == 0;
+    if (::close(fd) != 0 || !written) throw RuntimeError(kErrPathFileAccess, "Path/File access error");
+}
+
+int openFile(const QString& path, int flags, int& error) {
+    const HeldEntry e = holdFileEntry(path);
+    const int fd = e.ok() ? openEntry(e, flags) : -1;
+    error = e.ok() ? (fd < 0 ? errno : 0) : e.error();
+    return fd;
+}
+
+bool entryExists(const QString& path) {
+    const HeldEntry e = holdFileEntry(path);
+    struct stat st;
+    return e.ok() && ::fstatat(e.folder(), e.name(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+int writeAll(int fd, const char* data, qint64 size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size_t(size));
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            ::close(fd);
-            throw RuntimeError(kErrPathFileAccess, "Path/File access error");
-        }
+        if (n <= 0) return n < 0 ? errno : ENOSPC;
         data += n;
-        left -= n;
+        size -= n;
     }
-    if (::close(fd) != 0) throw RuntimeError(kErrPathFileAccess, "Path/File access error");
+    return 0;
 }
 
 bool fileExists(const QString& path) {

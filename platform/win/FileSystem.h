@@ -43,6 +43,14 @@ void copyFile(const QString& from, const QString& to);
 void replaceFile(const QString& path, const QByteArray& bytes);
 // Appends to a file, creating it when missing; in a working folder never through a link.
 void appendToFile(const QString& path, const QByteArray& bytes);
+// Opens a file with open(2) flags (O_CLOEXEC added); in a working folder never through a link.
+// -1 with the system's error number in `error` when it cannot.
+int openFile(const QString& path, int flags, int& error);
+// Any entry of that name, a link included (wherever it points).
+bool entryExists(const QString& path);
+// Writes all bytes at the descriptor's position: 0, or the system's error number (ENOSPC for a
+// write that took nothing).
+int writeAll(int fd, const char* data, qint64 size);
 bool fileExists(const QString& path);
 bool folderExists(const QString& path);
 long long fileLength(const QString& path);     // -1 when missing

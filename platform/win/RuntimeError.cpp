@@ -1,12 +1,15 @@
 #include "win/RuntimeError.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace win {
 
 namespace {
 double roundHalfEven(double v) { return std::nearbyint(v); }  // default mode: to nearest even
 }  // namespace
+
+QString systemErrorText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
 short roundToInt16(double value) {
     const double r = roundHalfEven(value);

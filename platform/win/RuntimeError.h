@@ -50,6 +50,9 @@ bool skipOnError(Statement&& statement) {
     }
 }
 
+// The system's own words for an errno value ("No space left on device").
+QString systemErrorText(int error);
+
 // Rounds to the nearest integer, halves to the even neighbour; out of the 16-bit range is an
 // overflow error.
 short roundToInt16(double value);

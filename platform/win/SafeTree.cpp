@@ -17,14 +17,13 @@
 #include <unordered_set>
 #include <utility>
 
+#include "win/FileSystem.h"
 #include "win/RuntimeError.h"
 #include "win/WinPath.h"
 
 namespace win {
 
 namespace {
-
-const char* const kWorkingFolders[] = {"tmp", "jpgtmp", "tmpfolipress", "ocrtmp"};
 
 struct SplitPath {
     QString root;  // host folder the components start from; "" when the drive is not mapped
@@ -118,7 +117,9 @@ HeldEntry holdStrictly(const QString& winPath) {
         if (next < 0) return HeldEntry::failed(e == ENOTDIR ? ELOOP : e);
         fd = next;
     }
-    return HeldEntry(fd, hostName(fd, s.components.last()));
+    HeldEntry entry(fd, hostName(fd, s.components.last()));
+    entry.setStrict();
+    return entry;
 }
 
 HeldEntry holdByHostPath(const QString& winPath) {
@@ -258,7 +259,10 @@ bool isWorkingPath(const QString& winPath) {
 HeldEntry::HeldEntry(int folderFd, QByteArray name) : fd_(folderFd), name_(std::move(name)) {}
 
 HeldEntry::HeldEntry(HeldEntry&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), name_(std::move(other.name_)), error_(other.error_) {}
+    : fd_(std::exchange(other.fd_, -1)),
+      name_(std::move(other.name_)),
+      error_(other.error_),
+      strict_(other.strict_) {}
 
 HeldEntry& HeldEntry::operator=(HeldEntry&& other) noexcept {
     if (this != &other) {
@@ -266,6 +270,7 @@ HeldEntry& HeldEntry::operator=(HeldEntry&& other) noexcept {
         fd_ = std::exchange(other.fd_, -1);
         name_ = std::move(other.name_);
         error_ = other.error_;
+        strict_ = other.strict_;
     }
     return *this;
 }
@@ -298,7 +303,7 @@ void deleteFolderTree(const QString& winPath, const std::function<void()>& after
 
 FileReplacement::FileReplacement(const QString& winPath) : entry_(holdFileEntry(winPath)) {
     if (!entry_.ok()) throw RuntimeError(kErrPathNotFound, "Path not found");
-    if (!isWorkingPath(winPath)) {
+    if (!entry_.strict()) {
         entry_ = followUserLinks(std::move(entry_));
         durable_ = true;
     }
@@ -339,13 +344,7 @@ void FileReplacement::setMode(mode_t mode) {
 }
 
 void FileReplacement::write(const char* data, qint64 size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd_, data, size_t(size));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) throw RuntimeError(kErrPathFileAccess, "Path/File access error");
-        data += n;
-        size -= n;
-    }
+    if (writeAll(fd_, data, size) != 0) throw RuntimeError(kErrPathFileAccess, "Path/File access error");
 }
 
 // The whole unnamed file takes the target's name: at once when there is none yet, else under a

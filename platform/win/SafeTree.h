@@ -36,12 +36,16 @@ public:
     const char* name() const { return name_.constData(); }
     // Why the folder could not be reached (an errno value; ELOOP: a link on the way).
     int error() const { return error_; }
+    // Reached as a working file is: no link followed on the way, nor at the entry itself.
+    bool strict() const { return strict_; }
+    void setStrict() { strict_ = true; }
     static HeldEntry failed(int error);
 
 private:
     int fd_ = -1;
     QByteArray name_;
     int error_ = 0;
+    bool strict_ = false;
 };
 
 // The entry for writing or deleting a file. Inside the working folders every folder from the

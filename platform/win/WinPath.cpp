@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <mutex>
 #include <vector>
 
@@ -99,13 +100,15 @@ bool ownFolder(const QString& folder) {
     if (!info.exists() && !info.isSymLink()) return true;
     if (!info.isDir()) return false;
     if (QFileInfo(folder + '/' + kDriveCMark).isFile()) return true;
-    static const QStringList working{"tmp", "jpgtmp", "tmpfolipress", "ocrtmp"};
     const QDir dir(folder);
     if (!dir.isReadable()) return false;
     const QFileInfoList entries =
         dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     for (const QFileInfo& e : entries) {
-        if (e.isSymLink() || !e.isDir() || !working.contains(e.fileName().toLower())) return false;
+        const QString name = e.fileName().toLower();
+        const bool working = std::any_of(std::begin(kWorkingFolders), std::end(kWorkingFolders),
+                                         [&](const char* f) { return name == QLatin1String(f); });
+        if (e.isSymLink() || !e.isDir() || !working) return false;
     }
     return true;
 }

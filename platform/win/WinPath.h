@@ -17,6 +17,9 @@ namespace win {
 // True when `folder` breaks that rule for any of `homeFolders` (compared as given).
 bool driveCFolderRefused(const QString& folder, const QStringList& homeFolders);
 
+// The working folders the tools keep on drive C (matched without regard to case).
+inline constexpr const char* kWorkingFolders[] = {"tmp", "jpgtmp", "tmpfolipress", "ocrtmp"};
+
 // The file that marks a folder as the suite's own drive C. The suite writes it into the drive-C
 // folder it uses; a user marks an existing folder by making a file of this name in it.
 extern const char* const kDriveCMark;

@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPushButton>
+#include <QRadioButton>
 
 #include <gtest/gtest.h>
 
@@ -219,6 +220,13 @@ struct RunHarness {
 };
 
 inline QByteArray bom() { return QByteArray("\xEF\xBB\xBF"); }
+
+// Shows the dialog and runs it over all pages.
+inline void runAllPages(frmOCR& f) {
+    f.show();
+    f.Option3->click();
+    f.cmdStart->click();
+}
 
 // After a run that a failure ended: no WordPad, the dialog open and idle, no page file left.
 inline void expectLeftOpenAndIdle(const RunHarness& h, const frmOCR& f) {

@@ -13,12 +13,6 @@ namespace {
 
 const QString kFirstOfTwo = "Page 2 was not processed.\r\nNo page has been saved to:\r\n";
 
-void runAllPages(frmOCR& f) {
-    f.show();
-    f.Option3->click();
-    f.cmdStart->click();
-}
-
 void replaceDocument(RunHarness& h, const QString& hostPath) {
     QFile::remove(h.drive.hostPath("docs/report.final.pdf"));
     ASSERT_TRUE(QFile::copy(hostPath, h.drive.hostPath("docs/report.final.pdf")));

@@ -18,53 +18,20 @@
 #include <cerrno>
 #include <vector>
 
-namespace DecoderProcess {
-
 namespace {
 
-// The decoders running, innermost last.
+// The decoders running.
 std::vector<pid_t>& running() {
     static std::vector<pid_t> pids;
     return pids;
 }
 
-bool reap(pid_t pid, int* status, rusage* usage) {
-    while (::wait4(pid, status, 0, usage) < 0) {
+bool reap(pid_t pid, int* status) {
+    while (::waitpid(pid, status, 0) < 0) {
         if (errno != EINTR) return false;
     }
     return true;
 }
-
-// The started process: killed and reaped on any way out of the wait that has not reaped it,
-// unless the program's end did that already.
-struct Child {
-    pid_t pid = -1;
-    int pidfd = -1;
-    Child() = default;
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-    ~Child() {
-        if (pidfd >= 0) ::close(pidfd);
-        if (!listed()) return;
-        ::kill(pid, SIGKILL);
-        reap(pid, nullptr, nullptr);
-        forget();
-    }
-    bool listed() const {
-        for (const pid_t p : running())
-            if (p == pid) return pid > 0;
-        return false;
-    }
-    void forget() {
-        auto& pids = running();
-        for (auto it = pids.begin(); it != pids.end(); ++it) {
-            if (*it == pid) {
-                pids.erase(it);
-                break;
-            }
-        }
-    }
-};
 
 // A copy of the descriptor above the standard three (closed by the caller), so that handing
 // both over cannot overwrite one with the other.
@@ -79,42 +46,12 @@ bool hasEnded(pid_t pid) {
     return ::waitid(P_PID, id_t(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid;
 }
 
-// Waits until the child ends or the time is up, pumping window messages; true when it ended.
-bool waitForEnd(const Child& child, int wallSeconds) {
-    QElapsedTimer clock;
-    clock.start();
-    const qint64 allowed = qint64(wallSeconds) * 1000;
-    if (child.pidfd >= 0 && QCoreApplication::instance()) {
-        // The process descriptor turns readable when the process ends.
-        QEventLoop loop;
-        QSocketNotifier ended(child.pidfd, QSocketNotifier::Read);
-        QObject::connect(&ended, &QSocketNotifier::activated, &loop, &QEventLoop::quit);
-        QTimer deadline;
-        deadline.setSingleShot(true);
-        QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
-        deadline.start(int(allowed));
-        // No loop runs once the program has been told to quit: the wait below blocks then.
-        loop.exec();
-    }
-    while (true) {
-        const qint64 left = allowed - clock.elapsed();
-        if (child.pidfd >= 0) {
-            pollfd p{child.pidfd, POLLIN, 0};
-            const int n = ::poll(&p, 1, int(left > 0 ? left : 0));
-            if (n >= 0 || errno != EINTR) return n > 0;
-            continue;
-        }
-        // A kernel without process descriptors: a look every 10 ms.
-        if (hasEnded(child.pid)) return true;
-        if (left <= 0) return false;
-        ::usleep(10000);
-    }
-}
-
 }  // namespace
 
-End run(const QString& hostPath, const QStringList& arguments, int input, int output, int wallSeconds) {
-    End end;
+DecoderProcess::DecoderProcess(const QString& hostPath, const QStringList& arguments, int input,
+                               int output, int wallSeconds) {
+    clock_.start();
+    allowedMs_ = qint64(wallSeconds) * 1000;
     int inCopy = -1, outCopy = -1;
     const int in = aboveStandard(input, inCopy);
     const int out = aboveStandard(output, outCopy);
@@ -125,9 +62,11 @@ End run(const QString& hostPath, const QStringList& arguments, int input, int ou
     std::vector<char*> argv;
     for (QByteArray& b : argBytes) argv.push_back(b.data());
     argv.push_back(nullptr);
-    // Its decoders' thread pools stay at one thread: the filter allows no other.
+    // Its decoders' thread pools stay at one thread (the filter allows no other), and its
+    // allocator asks for large pages, which saves it most of its page faults.
     char threads[] = "OMP_NUM_THREADS=1";
-    char* envp[] = {threads, nullptr};
+    char pages[] = "GLIBC_TUNABLES=glibc.malloc.hugetlb=1";
+    char* envp[] = {threads, pages, nullptr};
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -145,52 +84,105 @@ End run(const QString& hostPath, const QStringList& arguments, int input, int ou
     posix_spawnattr_setsigmask(&attr, &none);
     posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
 
-    Child child;
+    pid_t pid = -1;
     const int rc = in < 0 || out < 0 ? errno
-                                     : posix_spawn(&child.pid, program.constData(), &actions, &attr,
+                                     : posix_spawn(&pid, program.constData(), &actions, &attr,
                                                    argv.data(), envp);
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attr);
     if (inCopy >= 0) ::close(inCopy);
     if (outCopy >= 0) ::close(outCopy);
     if (rc != 0) {
-        end.code = rc;
-        return end;
+        end_.code = rc;
+        return;
     }
-    running().push_back(child.pid);
-    child.pidfd = int(::syscall(SYS_pidfd_open, child.pid, 0));
-
-    const bool ended = waitForEnd(child, wallSeconds);
-    if (!child.listed()) {  // the program's end took it
-        end.kind = End::Signalled;
-        end.code = SIGKILL;
-        return end;
-    }
-    if (!ended) ::kill(child.pid, SIGKILL);
-    int status = 0;
-    rusage usage{};
-    const bool reaped = reap(child.pid, &status, &usage);
-    child.forget();
-    if (!reaped) return end;
-    end.peakKilobytes = usage.ru_maxrss;
-    if (!ended) {
-        end.kind = End::TimedOut;
-    } else if (WIFEXITED(status)) {
-        end.kind = End::Exited;
-        end.code = WEXITSTATUS(status);
-    } else {
-        end.kind = End::Signalled;
-        end.code = WTERMSIG(status);
-    }
-    return end;
+    pid_ = pid;
+    running().push_back(pid_);
+    pidfd_ = int(::syscall(SYS_pidfd_open, pid_, 0));
 }
 
-void endRunning() {
+DecoderProcess::~DecoderProcess() {
+    if (pidfd_ >= 0) ::close(pidfd_);
+    if (!listed()) return;
+    ::kill(pid_, SIGKILL);
+    reap(pid_, nullptr);
+    forget();
+}
+
+bool DecoderProcess::listed() const {
+    for (const pid_t p : running())
+        if (p == pid_) return pid_ > 0;
+    return false;
+}
+
+void DecoderProcess::forget() {
+    auto& pids = running();
+    for (auto it = pids.begin(); it != pids.end(); ++it) {
+        if (*it == pid_) {
+            pids.erase(it);
+            break;
+        }
+    }
+}
+
+// True when the process ended within its time.
+bool DecoderProcess::waitForEnd() {
+    if (pidfd_ >= 0 && QCoreApplication::instance() && clock_.elapsed() < allowedMs_) {
+        // The process descriptor turns readable when the process ends.
+        QEventLoop loop;
+        QSocketNotifier ended(pidfd_, QSocketNotifier::Read);
+        QObject::connect(&ended, &QSocketNotifier::activated, &loop, &QEventLoop::quit);
+        QTimer deadline;
+        deadline.setSingleShot(true);
+        QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+        deadline.start(int(allowedMs_ - clock_.elapsed()));
+        // No loop runs once the program has been told to quit: the wait below blocks then.
+        loop.exec();
+    }
+    while (true) {
+        const qint64 left = allowedMs_ - clock_.elapsed();
+        if (pidfd_ >= 0) {
+            pollfd p{pidfd_, POLLIN, 0};
+            const int n = ::poll(&p, 1, int(left > 0 ? left : 0));
+            if (n >= 0 || errno != EINTR) return n > 0;
+            continue;
+        }
+        // A kernel without process descriptors: a look every 10 ms.
+        if (hasEnded(pid_)) return true;
+        if (left <= 0) return false;
+        ::usleep(10000);
+    }
+}
+
+DecoderProcess::End DecoderProcess::wait() {
+    if (pid_ <= 0 || !listed()) return end_;
+    const bool ended = waitForEnd();
+    if (!listed()) {  // the program's end took it
+        end_.kind = End::Signalled;
+        end_.code = SIGKILL;
+        return end_;
+    }
+    if (!ended) ::kill(pid_, SIGKILL);
+    int status = 0;
+    const bool reaped = reap(pid_, &status);
+    forget();
+    if (!reaped) return end_;
+    if (!ended) {
+        end_.kind = End::TimedOut;
+    } else if (WIFEXITED(status)) {
+        end_.kind = End::Exited;
+        end_.code = WEXITSTATUS(status);
+    } else {
+        end_.kind = End::Signalled;
+        end_.code = WTERMSIG(status);
+    }
+    return end_;
+}
+
+void DecoderProcess::endRunning() {
     for (const pid_t pid : running()) {
         ::kill(pid, SIGKILL);
-        reap(pid, nullptr, nullptr);
+        reap(pid, nullptr);
     }
     running().clear();
 }
-
-}  // namespace DecoderProcess

@@ -20,7 +20,7 @@ namespace PictureDecoder {
 
 namespace {
 
-using DecoderProcess::End;
+using End = DecoderProcess::End;
 
 // A descriptor that closes itself.
 struct Fd {
@@ -80,10 +80,11 @@ Result endedBadly(const End& end) {
     }
 }
 
-DecoderProcess::End runDecoder(const QStringList& arguments, int input, int output, int wallSeconds) {
-    return DecoderProcess::run(win::toHostPath(programPath()),
-                               QStringList{DecoderProtocol::kProgramName} + arguments, input, output,
-                               wallSeconds);
+std::unique_ptr<DecoderProcess> startDecoder(const QStringList& arguments, int input, int output,
+                                             int wallSeconds) {
+    return std::make_unique<DecoderProcess>(win::toHostPath(programPath()),
+                                            QStringList{DecoderProtocol::kProgramName} + arguments,
+                                            input, output, wallSeconds);
 }
 
 quint32 le32(const unsigned char* p) {
@@ -132,8 +133,10 @@ Result probe(const QString& pictureWinPath) {
     End end;
     {
         const Fd decoderEnd(ends[1]);
-        end = runDecoder({"probe", QString::number(::getpid()), extensionOf(pictureWinPath)}, picture.fd,
-                         decoderEnd.fd, DecoderProtocol::wallSeconds(DecoderProtocol::kProbeSeconds));
+        end = startDecoder({"probe", QString::number(::getpid()), extensionOf(pictureWinPath)},
+                           picture.fd, decoderEnd.fd,
+                           DecoderProtocol::wallSeconds(DecoderProtocol::kProbeSeconds))
+                  ->wait();
     }
     if (end.kind != End::Exited || end.code != DecoderProtocol::kDone) return endedBadly(end);
 
@@ -160,34 +163,52 @@ Result probe(const QString& pictureWinPath) {
     return r;
 }
 
-Result decode(const Result& probed, const QString& pictureWinPath, const QString& bitmapWinPath) {
+PageDecoding::PageDecoding(const Result& probed, const QString& pictureWinPath, const QString& bitmapWinPath)
+    : probed_(probed), bitmapWinPath_(bitmapWinPath), failed_(failed(Outcome::NotPicture, QString())) {
     const long long width = probed.size.width, height = probed.size.height;
-    if (probed.outcome != Outcome::Done || width <= 0 || height <= 0 || probed.size.tooLarge())
-        return failed(Outcome::NotPicture, QString());
+    if (probed.outcome != Outcome::Done || width <= 0 || height <= 0 || probed.size.tooLarge()) return;
     const Fd picture(openPicture(pictureWinPath));
-    if (picture.fd < 0) return failed(Outcome::NotPicture, QString());
+    if (picture.fd < 0) return;
+    try {
+        // Unnamed until it is whole and checked: the file at bitmapWinPath stays as it is (the
+        // page before may be drawn from it meanwhile).
+        bitmap_ = std::make_unique<win::FileReplacement>(bitmapWinPath);
+    } catch (const win::RuntimeError&) {
+        return;
+    }
+    process_ = startDecoder({"decode", QString::number(::getpid()), QString::number(probed.format),
+                             QString::number(width), QString::number(height)},
+                            picture.fd, bitmap_->fd(),
+                            DecoderProtocol::wallSeconds(DecoderProtocol::decodeSeconds(width, height)));
+}
+
+PageDecoding::~PageDecoding() = default;
+
+Result PageDecoding::finish() {
+    if (!process_) return failed_;
+    const End end = process_->wait();
+    process_.reset();
+    if (end.kind != End::Exited || end.code != DecoderProtocol::kDone) return endedBadly(end);
+    Result r;
+    if (!isPageBitmap(bitmap_->fd(), probed_.size.width, probed_.size.height, r.grey))
+        return failed(Outcome::Failed, QStringLiteral("it wrote a damaged bitmap"));
     // The old bitmap goes first: renaming a file over another makes the file system write the
     // new one out to the disk at once, which for a page bitmap costs more than writing it.
-    win::skipOnError([&] { win::killFile(bitmapWinPath); });
+    win::skipOnError([&] { win::killFile(bitmapWinPath_); });
     try {
-        win::FileReplacement bitmap(bitmapWinPath);
-        const End end = runDecoder({"decode", QString::number(::getpid()), QString::number(probed.format),
-                                    QString::number(width), QString::number(height)},
-                                   picture.fd, bitmap.fd(),
-                                   DecoderProtocol::wallSeconds(DecoderProtocol::decodeSeconds(width, height)));
-        if (end.kind != End::Exited || end.code != DecoderProtocol::kDone) return endedBadly(end);
-        Result r;
-        if (!isPageBitmap(bitmap.fd(), width, height, r.grey))
-            return failed(Outcome::Failed, QStringLiteral("it wrote a damaged bitmap"));
-        bitmap.commit();
-        r.outcome = Outcome::Done;
-        r.format = probed.format;
-        r.formatName = probed.formatName;
-        r.size = probed.size;
-        return r;
+        bitmap_->commit();
     } catch (const win::RuntimeError&) {
         return failed(Outcome::NotPicture, QString());
     }
+    r.outcome = Outcome::Done;
+    r.format = probed_.format;
+    r.formatName = probed_.formatName;
+    r.size = probed_.size;
+    return r;
+}
+
+Result decode(const Result& probed, const QString& pictureWinPath, const QString& bitmapWinPath) {
+    return PageDecoding(probed, pictureWinPath, bitmapWinPath).finish();
 }
 
 }  // namespace PictureDecoder

@@ -5,7 +5,14 @@
 // wrote have been checked.
 #include <QString>
 
+#include <memory>
+
 #include "PictureSize.h"
+
+class DecoderProcess;
+namespace win {
+class FileReplacement;
+}
 
 namespace PictureDecoder {
 
@@ -34,8 +41,30 @@ QString programPath();
 // The picture's format, from its content, and its size, from its header.
 Result probe(const QString& pictureWinPath);
 
-// The picture decoded into the page bitmap, replacing the file `bitmapWinPath` once it is whole
-// and checked; `probed` is the picture's probe.
+// A picture being decoded into the page bitmap while its caller goes on (writing the page before
+// it, say).
+class PageDecoding {
+public:
+    // Starts the decoder on the picture; `probed` is its probe.
+    PageDecoding(const Result& probed, const QString& pictureWinPath, const QString& bitmapWinPath);
+    // A decoder not waited for is ended, and what it wrote is dropped.
+    ~PageDecoding();
+    PageDecoding(const PageDecoding&) = delete;
+    PageDecoding& operator=(const PageDecoding&) = delete;
+
+    // Waits for the decoder, checks the bitmap it wrote, and lets it replace the file at
+    // `bitmapWinPath`.
+    Result finish();
+
+private:
+    Result probed_;
+    QString bitmapWinPath_;
+    Result failed_;  // why it could not start
+    std::unique_ptr<win::FileReplacement> bitmap_;
+    std::unique_ptr<DecoderProcess> process_;
+};
+
+// The picture decoded into the page bitmap at once.
 Result decode(const Result& probed, const QString& pictureWinPath, const QString& bitmapWinPath);
 
 }  // namespace PictureDecoder

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 #include "API.h"
 #include "DOSOutputs.h"
@@ -274,14 +275,17 @@ void frmPrinting::Command3_Click() {
     pb->setMaximum(100);
     pb->setMinimum(0);
 
-    // One single-page document per image.
+    // One single-page document per image. The decoder makes each page bitmap while the page
+    // before it is written.
+    auto decoding = std::make_unique<PictureDecoder::PageDecoding>(probes[0], entries[0], kPageBitmap);
     for (int i = 0; i < n; ++i) {
         pdfBox = CreateBox(reinterpret_cast<intptr_t>(this), 0);
         API::SetNumPropChecked(pdfBox, pdfbox::kDeferNameCheck, 1);
         API::SetStrPropChecked(pdfBox, pdfbox::kOutputFile, pageFile(i));
         API::SetNumPropChecked(pdfBox, pdfbox::kDeferNameCheck, 0);
 
-        const PictureDecoder::Result bitmap = PictureDecoder::decode(probes[i], entries[i], kPageBitmap);
+        const PictureDecoder::Result bitmap = decoding->finish();
+        decoding.reset();
         win::pumpMessages();
         if (bitmap.outcome != PictureDecoder::Outcome::Done) {
             FreeBox(pdfBox);
@@ -289,6 +293,8 @@ void frmPrinting::Command3_Click() {
             abandon(refusal(i, bitmap));
             return;
         }
+        if (i + 1 < n)
+            decoding = std::make_unique<PictureDecoder::PageDecoding>(probes[i + 1], entries[i + 1], kPageBitmap);
         API::SetStrPropChecked(pdfBox, pdfbox::kCreator, kCreator);
 
         const PageSize size = PageSizeFor(int(bitmap.size.width), int(bitmap.size.height));

@@ -112,7 +112,7 @@ inline std::uint64_t decodeMemory(long long width, long long height) {
 // ends within seconds.
 inline constexpr int kProbeSeconds = 2;
 inline int decodeSeconds(long long width, long long height) {
-    return 3 + int(boundedPixels(width, height) / 2'000'000);
+    return 2 + int(boundedPixels(width, height) / 2'000'000);
 }
 // The caller's watchdog gives a busy machine as long again, and a second to start.
 inline int wallSeconds(int cpuSeconds) { return 2 * cpuSeconds + 1; }

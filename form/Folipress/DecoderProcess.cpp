@@ -41,11 +41,6 @@ int aboveStandard(int fd, int& copy) {
     return copy;
 }
 
-bool hasEnded(pid_t pid) {
-    siginfo_t info{};
-    return ::waitid(P_PID, id_t(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid;
-}
-
 }  // namespace
 
 DecoderProcess::DecoderProcess(const QString& hostPath, const QStringList& arguments, int input,
@@ -98,7 +93,14 @@ DecoderProcess::DecoderProcess(const QString& hostPath, const QStringList& argum
     }
     pid_ = pid;
     running().push_back(pid_);
+    // Its process descriptor tells when it ends; a decoder that cannot be watched does not run.
     pidfd_ = int(::syscall(SYS_pidfd_open, pid_, 0));
+    if (pidfd_ < 0) {
+        end_.code = errno;
+        ::kill(pid_, SIGKILL);
+        reap(pid_, nullptr);
+        forget();
+    }
 }
 
 DecoderProcess::~DecoderProcess() {
@@ -127,7 +129,7 @@ void DecoderProcess::forget() {
 
 // True when the process ended within its time.
 bool DecoderProcess::waitForEnd() {
-    if (pidfd_ >= 0 && QCoreApplication::instance() && clock_.elapsed() < allowedMs_) {
+    if (QCoreApplication::instance() && clock_.elapsed() < allowedMs_) {
         // The process descriptor turns readable when the process ends.
         QEventLoop loop;
         QSocketNotifier ended(pidfd_, QSocketNotifier::Read);
@@ -141,16 +143,9 @@ bool DecoderProcess::waitForEnd() {
     }
     while (true) {
         const qint64 left = allowedMs_ - clock_.elapsed();
-        if (pidfd_ >= 0) {
-            pollfd p{pidfd_, POLLIN, 0};
-            const int n = ::poll(&p, 1, int(left > 0 ? left : 0));
-            if (n >= 0 || errno != EINTR) return n > 0;
-            continue;
-        }
-        // A kernel without process descriptors: a look every 10 ms.
-        if (hasEnded(pid_)) return true;
-        if (left <= 0) return false;
-        ::usleep(10000);
+        pollfd p{pidfd_, POLLIN, 0};
+        const int n = ::poll(&p, 1, int(left > 0 ? left : 0));
+        if (n >= 0 || errno != EINTR) return n > 0;
     }
 }
 

@@ -2,9 +2,13 @@
 // over its time, answers what it cannot, or writes a bitmap other than the page asked for ends
 // the run with one message naming the picture, and the earlier PDF stays; while the run waits
 // for one the window lives, and closing it ends the decoder with the program.
+#include <fcntl.h>
+#include <sys/resource.h>
+
 #include <QTimer>
 
 #include "ConversionFixture.h"
+#include "PictureDecoder.h"
 
 using testing_support::readFile;
 using testing_support::writeFile;
@@ -24,6 +28,14 @@ QByteArray pageBitmap(int width, int height, int bits) {
     le32(2, int(b.size())), le32(10, offset), le32(14, 40), le32(18, width), le32(22, height);
     for (int i = 0; bits == 8 && i < 256; ++i) b[54 + 4 * i] = b[55 + 4 * i] = b[56 + 4 * i] = char(i);
     return b;
+}
+
+// The lowest limit on descriptor numbers that leaves `spare` descriptors free.
+rlim_t limitLeaving(int spare) {
+    rlim_t limit = 0;
+    for (int free = 0; free < spare; ++limit)
+        if (::fcntl(int(limit), F_GETFD) < 0) ++free;
+    return limit;
 }
 
 struct DecoderFailures : ConversionFixture {
@@ -136,6 +148,21 @@ TEST_F(DecoderFailures, AMissingDecoderOrOneThatCannotStartIsNamedBeforeAnything
     EXPECT_FALSE(QFileInfo::exists(driveC.hostPath("tmp")));
     EXPECT_EQ(readFile(output()), "the user's earlier document");
     EXPECT_TRUE(w->Command3->isEnabled() && toolbarEnabled());
+}
+
+TEST_F(DecoderFailures, WithoutDescriptorsToSpareNoDecoderRuns) {
+    // The picture alone, or the picture and the answer's pipe but nothing to watch the decoder by.
+    rlimit before{};
+    ::getrlimit(RLIMIT_NOFILE, &before);
+    for (const int spare : {1, 3}) {
+        SCOPED_TRACE(spare);
+        const rlimit few{limitLeaving(spare), before.rlim_max};
+        ::setrlimit(RLIMIT_NOFILE, &few);
+        const auto probe = PictureDecoder::probe(w->List1->item(0)->text());
+        ::setrlimit(RLIMIT_NOFILE, &before);
+        EXPECT_EQ(probe.outcome, PictureDecoder::Outcome::NotStarted);
+        EXPECT_EQ(probe.why, QString::fromLocal8Bit(std::strerror(EMFILE)));
+    }
 }
 
 TEST_F(DecoderFailures, WhileTheRunWaitsTheWindowLivesAndClosingItEndsTheDecoder) {

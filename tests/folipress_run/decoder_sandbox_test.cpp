@@ -1,5 +1,6 @@
 // The picture decoder's confinement: its system-call filter leaves it its input, its output and
-// memory, and ends it on anything else; it never outlives the program that started it.
+// memory, and ends it on anything else; it never outlives the program that started it, and does
+// nothing when it is started wrongly.
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -13,9 +14,11 @@
 #include <QThread>
 
 #include <cerrno>
+#include <vector>
 
 #include <gtest/gtest.h>
 
+#include "DecoderProtocol.h"
 #include "Sandbox.h"
 
 namespace {
@@ -46,7 +49,54 @@ char processState(pid_t pid) {
     return close < 0 || close + 2 >= stat.size() ? 0 : stat.at(close + 2);
 }
 
+const QByteArray kDecoder = LUMIDOC_PROGRAM_DIR "/folipress-decoder";
+
+// The decoder's exit status, started with the arguments after "folipress-decoder" (PARENT stands
+// for this process) on the given input and output; -1 when it did not exit.
+int decoderStatus(QList<QByteArray> arguments, const char* input, const char* output) {
+    for (QByteArray& a : arguments)
+        if (a == "PARENT") a = QByteArray::number(::getpid());
+    arguments.prepend("folipress-decoder");
+    std::vector<char*> argv;
+    for (QByteArray& a : arguments) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, input, O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, output, O_WRONLY, 0);
+    char* envp[] = {nullptr};
+    pid_t pid = 0;
+    const int rc = posix_spawn(&pid, kDecoder.constData(), &actions, nullptr, argv.data(), envp);
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    if (rc != 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+
 }  // namespace
+
+TEST(DecoderSandbox, ADecoderStartedWronglyDoesNothing) {
+    using namespace DecoderProtocol;
+    const char* picture = LUMIDOC_TEST_DATA "/pictures/scan.sgi";
+    const struct {
+        const char* what;
+        QList<QByteArray> arguments;
+        const char* input;
+        const char* output;
+        int status;
+    } starts[] = {
+        {"no step", {"PARENT"}, picture, "/dev/null", kBadArguments},
+        {"a step it does not know", {"guess", "PARENT", "sgi"}, picture, "/dev/null", kBadArguments},
+        {"a size beyond the bound", {"decode", "PARENT", "28", "20000", "20000"}, picture, "/dev/null", kBadArguments},
+        {"a size that is no number", {"decode", "PARENT", "28", "13", "7x"}, picture, "/dev/null", kBadArguments},
+        {"a caller that is not its own", {"probe", "999999999", "sgi"}, picture, "/dev/null", kNotConfined},
+        {"no file to read", {"probe", "PARENT", "sgi"}, "/dev/zero", "/dev/null", kUnreadable},
+        {"no room for the bitmap", {"decode", "PARENT", "28", "13", "7"}, picture, "/dev/full", kNotWritten},
+        {"another size than the header's", {"decode", "PARENT", "28", "13", "8"}, picture, "/dev/null", kSizeDiffers},
+        {"a picture and its size", {"decode", "PARENT", "28", "13", "7"}, picture, "/dev/null", kDone},
+    };
+    for (const auto& s : starts) EXPECT_EQ(decoderStatus(s.arguments, s.input, s.output), s.status) << s.what;
+}
 
 TEST(DecoderSandbox, LeavesInputOutputAndMemoryAndEndsTheDecoderOnAnythingElse) {
     parent = ::getpid();
@@ -78,7 +128,6 @@ TEST(DecoderSandbox, LeavesInputOutputAndMemoryAndEndsTheDecoderOnAnythingElse) 
 
 TEST(DecoderSandbox, ADecoderEndsWithTheProgramThatStartedIt) {
     // A go-between starts the decoder on a picture the library loops on and ends at once.
-    const QByteArray decoder = LUMIDOC_PROGRAM_DIR "/folipress-decoder";
     const QByteArray picture = LUMIDOC_TEST_DATA "/pictures/hostile-cut.iff";
     int ends[2];
     ASSERT_EQ(::pipe(ends), 0);
@@ -93,7 +142,7 @@ TEST(DecoderSandbox, ADecoderEndsWithTheProgramThatStartedIt) {
         posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
         pid_t pid = 0;
         char* envp[] = {nullptr};
-        if (posix_spawn(&pid, decoder.constData(), &actions, nullptr, argv, envp) != 0) ::_exit(1);
+        if (posix_spawn(&pid, kDecoder.constData(), &actions, nullptr, argv, envp) != 0) ::_exit(1);
         ::write(ends[1], &pid, sizeof pid);
         ::usleep(200000);  // it has taken its limits
         ::_exit(0);

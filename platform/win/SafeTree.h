@@ -54,8 +54,8 @@ private:
 // case; elsewhere the entry's folder is opened by its host path. A drive root has no entry.
 HeldEntry holdFileEntry(const QString& winPath);
 
-// Deletes a folder with all its files and subfolders on the folder's own file system (a file
-// system mounted inside it stays whole). The folder itself is reached as the working folders
+// Deletes a folder with all its files and subfolders on the folder's own mount (whatever is
+// mounted inside it stays whole, a folder bound in from the same file system included). The folder itself is reached as the working folders
 // are; when it is a link, the link is removed and nothing it points at is touched. Entries are
 // taken in listing order; once a listing that met a subfolder ends, it is read again for
 // entries made meanwhile (entries already tried are passed over); each folder gets back its

@@ -341,7 +341,8 @@ FileReplacement::FileReplacement(const QString& winPath) : entry_(holdFileEntry(
             // A read-only file is not replaced, as the platform refuses to write over one.
             if (!(st.st_mode & S_IWUSR)) throw RuntimeError(kErrPermissionDenied, "Permission denied");
             mode_ = st.st_mode & 07777;
-            haveMode_ = true;
+            group_ = st.st_gid;
+            replacing_ = true;
         }
     }
     fd_ = openUnnamed(entry_.folder());
@@ -365,9 +366,20 @@ FileReplacement::~FileReplacement() {
     if (!committed_ && !side_.isEmpty()) ::unlinkat(entry_.folder(), side_.constData(), 0);
 }
 
-void FileReplacement::setMode(mode_t mode) {
-    mode_ = mode & 07777;
-    haveMode_ = true;
+void FileReplacement::limitTo(mode_t sourceMode) { limit_ = (sourceMode & 07777) | S_IRWXU; }
+
+// As an editor's save: the file keeps what the user gave it (the group first, since a change
+// of group may drop the set-id bits). A group the user may not give is left to the system.
+void FileReplacement::keepPermissions() {
+    struct stat st;
+    if (::fstat(fd_, &st) != 0) return;
+    if (replacing_) {
+        if (st.st_gid != group_) (void)::fchown(fd_, uid_t(-1), group_);
+        ::fchmod(fd_, mode_);
+        return;
+    }
+    const mode_t made = st.st_mode & 07777;
+    if ((made & limit_) != made) ::fchmod(fd_, made & limit_);
 }
 
 void FileReplacement::write(const char* data, qint64 size) {
@@ -396,7 +408,7 @@ bool FileReplacement::nameUnnamedFile() {
 
 void FileReplacement::commit() {
     if (committed_) return;
-    if (haveMode_) ::fchmod(fd_, mode_);
+    keepPermissions();
     // A user's file is replaced only by one that is on the disk: after a crash the old one or
     // the new one stands, never an empty one.
     bool done = !durable_ || ::fdatasync(fd_) == 0;

@@ -1,6 +1,6 @@
 // The images-to-PDF program touches nothing of the user's: working folders that are links, a
-// drive C that holds the home folder, settings in any script, a read-only document, a picture
-// too large to decode and a pdftk step that fails for lack of space.
+// drive C that holds the home folder, settings in any script, a read-only or private document,
+// a picture too large to decode and a pdftk step that fails for lack of space.
 #include <QTemporaryDir>
 
 #include <iostream>
@@ -9,6 +9,7 @@
 #include "FreeImageBinding.h"
 #include "SmallFileSystem.h"
 #include "ScopedEnvironment.h"
+#include "ScopedUmask.h"
 #include "SettingsFile.h"
 #include "win/WinPath.h"
 
@@ -167,6 +168,38 @@ TEST_F(DataSafety, AReadOnlyDocumentIsNotReplaced) {
     EXPECT_EQ(ui.shown[0].style, forms::vbCritical);
     EXPECT_EQ(treeSnapshot(driveC.hostPath("output")), before);
     EXPECT_TRUE(shell.opened.isEmpty());
+}
+
+TEST_F(DataSafety, TheDocumentKeepsItsPermissionsThroughALinkTooAndANewOneGetsTheUmasks) {
+    const QString linked = userPath("private/Scans.pdf");
+    const struct {
+        const char* what;
+        bool throughLink;
+        int before;  // the document's permissions, -1: none yet
+        mode_t umask;
+    } cases[] = {
+        {"a private document", false, 0600, 022},
+        {"a link to a private document", true, 0600, 022},
+        {"a new document under a private umask", false, -1, 077},
+    };
+    add(picture("p.png", FIF_PNG, 30, 40));
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.what);
+        QFile::remove(output());
+        const QString document = k.throughLink ? linked : output();
+        if (k.throughLink) {
+            ASSERT_TRUE(QFile::link(linked, output()));
+        }
+        if (k.before >= 0) {
+            writeFile(document, "the user's earlier document");
+            testing_support::setPermissions(document, k.before);
+        }
+        testing_support::ScopedUmask mask(k.umask);
+        EXPECT_FALSE(convert());
+        EXPECT_EQ(runkit::pdfInfo(document).value("Pages"), "1");
+        EXPECT_EQ(testing_support::permissionsOf(document), "0600");
+        EXPECT_EQ(QFileInfo(output()).isSymLink(), k.throughLink);
+    }
 }
 
 TEST_F(DataSafety, APictureTooLargeForAPageIsRefusedBeforeItIsDecoded) {

@@ -22,7 +22,6 @@
 
 #include "SmallFileSystem.h"
 #include "ScopedEnvironment.h"
-#include "ScopedUmask.h"
 #include "TestSupport.h"
 #include "forms/SequentialFile.h"
 #include "win/CommandLine.h"
@@ -214,8 +213,9 @@ TEST(FileReplacement, AFileKeepsItsPermissionsAndANewOneGetsTheUmasks) {
         }
         writeFile(c.hostPath("page.pdf"), "new");
         setPermissions(c.hostPath("page.pdf"), k.source);
-        testing_support::ScopedUmask mask(k.umask);
+        const mode_t umask = ::umask(k.umask);
         win::copyFile("c:\\page.pdf", "c:\\out\\Scans.pdf");
+        ::umask(umask);
         EXPECT_EQ(readFile(target), "new");
         EXPECT_EQ(permissionsOf(target), k.after);
     }
@@ -223,27 +223,21 @@ TEST(FileReplacement, AFileKeepsItsPermissionsAndANewOneGetsTheUmasks) {
 
 TEST(FileReplacement, AFileKeepsTheGroupTheUserGaveIt) {
     ScratchDriveC c;
-    const QString target = c.hostPath("program/wizard.ini");
-    writeFile(target, "1\r\n");
-    writeFile(c.hostPath("page.pdf"), "new");
+    const QByteArray settings = QFile::encodeName(c.hostPath("program/setting.dll"));
+    writeFile(settings, "old");
     // A group the user may give a file besides its own: any for root, else one the user is in.
     std::vector<gid_t> groups(64);
     groups.resize(std::max(0, ::getgroups(int(groups.size()), groups.data())));
     groups.push_back(4242);
     const auto given = std::find_if(groups.begin(), groups.end(), [&](gid_t g) {
-        return g != ::getegid() && ::chown(QFile::encodeName(target).constData(), uid_t(-1), g) == 0;
+        return g != ::getegid() && ::chown(settings.constData(), uid_t(-1), g) == 0;
     });
     if (given == groups.end()) GTEST_SKIP() << "no second group can be given a file here";
-    setPermissions(target, 0640);
-    forms::SequentialWriter settings("c:\\program\\wizard.ini");
-    settings.print("0");
-    settings.close();
-    win::copyFile("c:\\page.pdf", "c:\\program\\wizard.ini");
+    win::replaceFile("c:\\program\\setting.dll", "new");
     struct stat st;
-    ASSERT_EQ(::stat(QFile::encodeName(target).constData(), &st), 0);
+    ASSERT_EQ(::stat(settings.constData(), &st), 0);
     EXPECT_EQ(st.st_gid, *given);
-    EXPECT_EQ(permissionsOf(target), "0640");
-    EXPECT_EQ(readFile(target), "new");
+    EXPECT_EQ(readFile(settings), "new");
 }
 
 TEST(FileReplacement, AWriteKilledMidwayLeavesTheFileWholeAndNothingNewBesideIt) {

@@ -55,11 +55,11 @@ private:
 HeldEntry holdFileEntry(const QString& winPath);
 
 // Deletes a folder with all its files and subfolders on the folder's own mount (whatever is
-// mounted inside it stays whole, a folder bound in from the same file system included). The folder itself is reached as the working folders
-// are; when it is a link, the link is removed and nothing it points at is touched. Entries are
-// taken in listing order; once a listing that met a subfolder ends, it is read again for
-// entries made meanwhile (entries already tried are passed over); each folder gets back its
-// owner write permission before its entries go.
+// mounted inside it stays whole, a folder bound in from the same file system included). The
+// folder itself is reached as the working folders are; when it is a link, the link is removed
+// and nothing it points at is touched. Entries are taken in listing order; once a listing that
+// met a subfolder ends, it is read again for entries made meanwhile (entries already tried are
+// passed over); each folder gets back its owner write permission before its entries go.
 // `afterEachEntry` runs after every entry. Nothing is reported: what cannot go stays.
 void deleteFolderTree(const QString& winPath, const std::function<void()>& afterEachEntry);
 

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <grp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -237,6 +238,31 @@ TEST(FileReplacement, AFileKeepsTheGroupTheUserGaveIt) {
     struct stat st;
     ASSERT_EQ(::stat(settings.constData(), &st), 0);
     EXPECT_EQ(st.st_gid, *given);
+    EXPECT_EQ(readFile(settings), "new");
+}
+
+TEST(FileReplacement, AGroupTheUserMayNotGiveLeavesTheFileWithTheUsersOwn) {
+    // Another user, outside the file's group, replaces it in a folder anyone may write to.
+    ScratchDriveC c;
+    const QByteArray settings = QFile::encodeName(c.hostPath("program/setting.dll"));
+    writeFile(settings, "old");
+    setPermissions(c.hostPath(), 0755);
+    setPermissions(c.hostPath("program"), 0777);
+    if (::chown(settings.constData(), uid_t(-1), 4242) != 0) GTEST_SKIP() << "no file of another group can be made here";
+    setPermissions(settings, 0640);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(4343) != 0 || ::setuid(4343) != 0) ::_exit(2);
+        ::_exit(win::skipOnError([] { win::replaceFile("c:\\program\\setting.dll", "new"); }) ? 0 : 1);
+    }
+    int status = -1;
+    ::waitpid(child, &status, 0);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 2) GTEST_SKIP() << "no other user can be played here";
+    EXPECT_EQ(status, 0);
+    struct stat st;
+    ASSERT_EQ(::stat(settings.constData(), &st), 0);
+    EXPECT_EQ(st.st_gid, 4343u);
+    EXPECT_EQ(permissionsOf(settings), "0640");
     EXPECT_EQ(readFile(settings), "new");
 }
 

@@ -107,10 +107,12 @@ def be_int(b):
 
 
 def jng_mng(jhdr_w, jhdr_h, jpeg):
-    """An MNG whose first picture is a JNG: its header's size, and its JPEG."""
+    """An MNG whose first picture is a JNG: its header's size, and its JPEG in two data chunks
+    split inside the frame header."""
+    cut = jpeg.index(b"\xff\xc0") + 5
     return (b"\x8aMNG\r\n\x1a\n" + chunk(b"MHDR", be("7I", jhdr_w, jhdr_h, 1, 0, 0, 0, 0))
-            + chunk(b"JHDR", be("II", jhdr_w, jhdr_h) + bytes([10, 8, 8, 0, 0, 0, 0, 0])) + chunk(b"JDAT", jpeg)
-            + chunk(b"IEND", b"") + chunk(b"MEND", b""))
+            + chunk(b"JHDR", be("II", jhdr_w, jhdr_h) + bytes([10, 8, 8, 0, 0, 0, 0, 0]))
+            + chunk(b"JDAT", jpeg[:cut]) + chunk(b"JDAT", jpeg[cut:]) + chunk(b"IEND", b"") + chunk(b"MEND", b""))
 
 
 def misled_jpeg(w, h):

@@ -32,6 +32,7 @@ bool PictureSource::fill(long long pos) {
     }
     buffer_.resize(got);
     bufferPos_ = pos;
+    bytesRead_ += static_cast<long long>(got);
     return got > 0;
 }
 

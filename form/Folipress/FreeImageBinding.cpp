@@ -132,7 +132,8 @@ PictureSize SizeFromHeader(int format, const QString& winPath) {
     }
     QFile file(win::toHostPath(winPath));
     if (!file.open(QIODevice::ReadOnly)) return PictureSize();
-    return PictureHeader::Size(format, file);
+    PictureSource source(file.handle());
+    return PictureHeader::Size(format, source);
 }
 
 Converted ConvertToBmp(int format, const QString& sourceWinPath, const QString& bmpWinPath) {

@@ -3,6 +3,8 @@
 // image into the page bitmap.
 #include <QString>
 
+#include "PictureSize.h"
+
 namespace FreeImageBinding {
 
 // Format codes of the image library.
@@ -11,23 +13,12 @@ enum Format : int {
     kUnknown = -1,
 };
 
-// The most pixels a picture may have: 2^28 (16384 x 16384), four times a 600 dpi A3 scan
-// (7016 x 9921) and more than any page is printed from. Decoded, such a picture takes at most
-// 1 GB at 8 bits a channel (2 GB at 16), which bounds what a run needs whatever it is given; a
-// picture beyond it is refused by its header before anything is decoded.
-constexpr long long kMaxPicturePixels = 1LL << 28;
+using ::kMaxPicturePixels;
+using ::PictureSize;
 
 // Format the file's content shows by its signature (a WBMP, which has none, by its extension);
 // kUnknown when the file is missing, empty, or holds no picture the library reads.
 int FormatFromContent(const QString& winPath);
-
-struct PictureSize {
-    bool known = false;     // false: no size can be read from the header
-    bool knowable = true;   // false: the format tells no size before the picture is decoded
-    long long width = 0;
-    long long height = 0;
-    bool tooLarge() const { return width * height > kMaxPicturePixels; }
-};
 
 // The picture's size as its header gives it, without decoding it.
 PictureSize SizeFromHeader(int format, const QString& winPath);

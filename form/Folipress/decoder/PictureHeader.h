@@ -2,9 +2,8 @@
 // Picture sizes read from the headers of the formats whose size the image library gives only by
 // decoding the whole picture: GIF, IFF, JPEG 2000 (.jp2 and raw codestreams), SGI, DDS, WBMP,
 // XBM, PICT, KOALA and MNG. The size read is that of the picture the library decodes.
-#include <QIODevice>
-
-#include "FreeImageBinding.h"
+#include "PictureSize.h"
+#include "PictureSource.h"
 
 namespace PictureHeader {
 
@@ -12,6 +11,6 @@ namespace PictureHeader {
 bool Reads(int format);
 
 // The size the picture's own header gives; not known when the header is damaged or cut off.
-FreeImageBinding::PictureSize Size(int format, QIODevice& file);
+PictureSize Size(int format, PictureSource& source);
 
 }  // namespace PictureHeader

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Regenerates the picture fixtures under tests/data/pictures/: small pictures of the formats
 whose size the image library gives only by decoding them, headers that claim a huge picture in a
-small frame, and damaged or cut-off files. Needs python3 and the FreeImage library (for the
-formats it writes); not part of the normal setup."""
+small frame, damaged or cut-off files, and pictures made to mislead the library (hostile-*).
+Needs python3 and the FreeImage library (for the formats it writes); not part of the normal
+setup."""
 import ctypes
 import os
 import struct
@@ -107,10 +108,12 @@ def be_int(b):
 
 
 def jng_mng(jhdr_w, jhdr_h, jpeg):
-    """An MNG whose first picture is a JNG: its header's size, and its JPEG."""
+    """An MNG whose first picture is a JNG: its header's size, and its JPEG in two data chunks
+    split inside the frame header."""
+    cut = jpeg.index(b"\xff\xc0") + 5
     return (b"\x8aMNG\r\n\x1a\n" + chunk(b"MHDR", be("7I", jhdr_w, jhdr_h, 1, 0, 0, 0, 0))
-            + chunk(b"JHDR", be("II", jhdr_w, jhdr_h) + bytes([10, 8, 8, 0, 0, 0, 0, 0])) + chunk(b"JDAT", jpeg)
-            + chunk(b"IEND", b"") + chunk(b"MEND", b""))
+            + chunk(b"JHDR", be("II", jhdr_w, jhdr_h) + bytes([10, 8, 8, 0, 0, 0, 0, 0]))
+            + chunk(b"JDAT", jpeg[:cut]) + chunk(b"JDAT", jpeg[cut:]) + chunk(b"IEND", b"") + chunk(b"MEND", b""))
 
 
 def misled_jpeg(w, h):
@@ -181,39 +184,39 @@ fixtures = {
     "cut.xbm": xbm(19, 5)[:-20],
     "sameline.xbm": xbm(19, 5).replace(b"{\n", b"{"),
     "cut.pict": pict(17, 6, 17, 6)[:-12],
-    # Pictures made to mislead the library, each with what the library does with it.
-    # Size fields near 2^32, which the library takes as -20000 and decodes 20000 x 20000.
+    # Pictures made to mislead the library (what it does with each), each under 64 KB.
+    # DDS size fields of 2^32 - 20000: taken as -20000, decoded 20000 x 20000 (1.2 GB).
     "hostile-wrap.dds": dds_sized(2**32 - 20000, 2**32 - 20000, b""),
-    # A width of -14: a bitmap 14 wide, into whose first row the library reads the whole file.
+    # DDS width field of 2^32 - 14: a bitmap 14 wide, into whose first row the whole file is read.
     "hostile-negative.dds": dds_sized(2**32 - 14, 9, b"D" * (14 * 9 * 3)),
-    # Sizes of 2^32 + 30000, which the library cuts to 30000 x 30000.
+    # WBMP sizes of 2^32 + 30000, products past 2^64: cut to 16 bits, decoded 30000 x 30000.
     "hostile-wrap.wbmp": wbmp(b"\x00", 2**32 + 30000, 2**32 + 30000),
-    # An extension header (a bit field of one number): 65535 x 65535 past it, 1 x 65535 when
-    # only its first byte is passed over.
+    # WBMP extension header (one bit-field number): decoded 65535 x 65535, 1 x 65535 if misread.
     "hostile-extension.wbmp": wbmp(b"\x80\x00\x01", 65535, 65535),
-    # Sizes whose products wrap in 64 bits; the library's own ints make it wait for 10516 numbers.
+    # XBM sizes whose products wrap in 64 bits; cut to ints, they make the library wait for 10516 numbers.
     "hostile-overflow.xbm": xbm_text([("o_width", 499097632142), ("o_height", 294756883610)],
                                      "static char o_bits[]", "};\n"),
-    # Two pairs of size lines: the library takes the last, 4000 x 4000, and waits for its numbers.
+    # XBM with two pairs of size lines: the library takes the last (4000 x 4000) and waits for its numbers.
     "hostile-twosizes.xbm": xbm_text([("a_width", 8), ("a_height", 1), ("b_width", 4000), ("b_height", 4000)],
                                      "static char a_bits[]", "0x00};\n"),
-    # "short" in a name of a picture of bytes: 8 numbers needed, 4 there; the library waits.
+    # XBM of bytes with "short" in its names: 8 numbers needed, 4 there (enough as 16-bit words); the library waits.
     "hostile-short.xbm": xbm_text([("short_width", 16), ("short_height", 4)], "static char short_bits[]",
                                   "0x00,0x00,0x00,0x00};\n"),
-    # Cut off inside its last number ("0x"): the library waits for the rest.
+    # XBM cut off inside its last number ("0x"): the library waits for the rest.
     "hostile-cutnumber.xbm": xbm_text([("c_width", 8), ("c_height", 2)], "static char c_bits[]", "0x00,0x"),
-    # Cut off before its body: the library walks chunks past the end without end.
+    # IFF 1000 x 36 cut off before its body: the library walks chunks past the end without end.
     "hostile-cut.iff": iff(1000, 36, body=False),
+    # IFF 8 x 2 cut off before its body: the same, small.
     "hostile-cut-small.iff": iff(8, 2, body=False),
-    # A JNG whose header says 1 x 1 and whose JPEG says 17000 x 17000, which the library decodes.
+    # MNG holding a JNG whose header says 1 x 1 and whose JPEG says 17000 x 17000: decoded 17000 x 17000.
     "hostile-jng.mng": jng_mng(1, 1, jpeg_sized(17000, 17000)),
-    # Bounds -1..1 high: 65534 rows as the library subtracts them, 2 as signed numbers.
+    # PICT pixel map with bounds -1..1 high: 65534 rows as the library subtracts (8000 x 65534, 2 GB), 2 as signed.
     "hostile-bounds.pict": pict(8000, 2, 80, 20, rows=False, bounds=be("4H", 0xFFFF, 0, 1, 8000)),
-    # A QuickTime JPEG of 17000 x 17000 behind a fill byte, with a 1 x 1 frame for a walk misled.
+    # PICT QuickTime JPEG of 17000 x 17000 behind a fill byte; a walk misled by it finds a 1 x 1 frame.
     "hostile-fill.pict": quicktime_pict(33, 21, misled_jpeg(17000, 17000)),
-    # Pixel maps whose packed rows the library unpacks past the end of its bitmap: 1 bit a pixel
-    # (each byte out as 8), and 8 bits with no components.
+    # PICT 17 x 6 pixel map of 1 bit a pixel: each packed byte unpacked as 8, past the bitmap's end.
     "hostile-1bit.pict": pict(17, 6, 17, 6, pixel=(0, 1, 1, 1)),
+    # PICT 17 x 6 pixel map of 8 bits and no components: rows of 51 bytes unpacked into rows of 20.
     "hostile-8bit.pict": pict(17, 6, 17, 6, pixel=(0, 8, 0, 8)),
 }
 os.makedirs(OUT, exist_ok=True)

@@ -166,7 +166,7 @@ void copyFile(const QString& from, const QString& to) {
     // The copy goes into a side file first, so a failed copy never leaves a half-written target.
     FileReplacement out(to);
     struct stat st;
-    if (::fstat(src.handle(), &st) == 0) out.setMode(st.st_mode);
+    if (::fstat(src.handle(), &st) == 0) out.limitTo(st.st_mode);
     QByteArray chunk;
     while (!src.atEnd()) {
         chunk = src.read(1 << 20);

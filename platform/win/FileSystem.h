@@ -38,6 +38,8 @@ void killFile(const QString& path);            // deletes one file (a link itsel
 void makeFolder(const QString& path);
 void removeFolder(const QString& path);        // RmDir: must be empty
 // Copies, replacing the target; raises 70 for a read-only target, which is left as it was.
+// A target replaced keeps its permissions and group; a new one gets the umask's, no wider than
+// the source's.
 void copyFile(const QString& from, const QString& to);
 // Writes a file whole, replacing it (70 for a read-only one).
 void replaceFile(const QString& path, const QByteArray& bytes);

@@ -9,6 +9,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -133,19 +134,46 @@ HeldEntry holdByHostPath(const QString& winPath) {
     return HeldEntry(fd, QFile::encodeName(name));
 }
 
-// Deletes the folder `name` of the folder `parentFd` with everything in it that lies on the
-// file system `device` (as rm --one-file-system: a file system mounted inside stays whole).
-void deleteFolderIn(int parentFd, const char* name, dev_t device,
+// Where an entry lies: its file system and, where the kernel tells it, the mount it is reached
+// through (a folder bound in from the same file system has a mount of its own).
+struct Place {
+    mode_t mode = 0;
+    dev_t device = 0;
+    quint64 mount = 0;
+    bool mountKnown = false;
+};
+
+// The entry `name` of a folder, or the open entry itself for "" (links not followed).
+bool placeOf(int at, const char* name, Place& p) {
+    struct statx sx;
+    const int flags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | (*name ? 0 : AT_EMPTY_PATH);
+    if (::statx(at, name, flags, STATX_TYPE | STATX_MODE | STATX_MNT_ID, &sx) != 0) return false;
+    p.mode = sx.stx_mode;
+    p.device = makedev(sx.stx_dev_major, sx.stx_dev_minor);
+    p.mount = sx.stx_mnt_id;
+    p.mountKnown = sx.stx_mask & STATX_MNT_ID;
+    return true;
+}
+
+// Kernels before 5.8 give no mount id: there only another file system is told apart.
+bool samePlace(const Place& a, const Place& b) {
+    return a.device == b.device && (!a.mountKnown || !b.mountKnown || a.mount == b.mount);
+}
+
+// Deletes the folder `name` of the folder `parentFd` with everything in it that is reached
+// through the mount `top` (as rm --one-file-system, and a bind mount counts as a mount too:
+// what is mounted inside stays whole).
+void deleteFolderIn(int parentFd, const char* name, const Place& top,
                     const std::function<void()>& after) {
     int fd = openFolder(parentFd, name);
-    struct stat st;
-    if (fd >= 0 && (::fstat(fd, &st) != 0 || st.st_dev != device)) {
+    Place here;
+    if (fd >= 0 && (!placeOf(fd, "", here) || !samePlace(here, top))) {
         ::close(fd);
         return;
     }
     if (fd >= 0) {
         // Its entries can go only while the folder can be written.
-        if (!(st.st_mode & S_IWUSR)) ::fchmod(fd, (st.st_mode & 07777) | S_IWUSR);
+        if (!(here.mode & S_IWUSR)) ::fchmod(fd, (here.mode & 07777) | S_IWUSR);
         DIR* dir = ::fdopendir(fd);
         if (!dir) {
             ::close(fd);
@@ -161,13 +189,12 @@ void deleteFolderIn(int parentFd, const char* name, dev_t device,
                 while (dirent* e = ::readdir(dir)) {
                     const std::string entry = e->d_name;
                     if (entry == "." || entry == ".." || !tried.insert(entry).second) continue;
-                    struct stat est;
-                    const bool known =
-                        ::fstatat(::dirfd(dir), entry.c_str(), &est, AT_SYMLINK_NOFOLLOW) == 0;
-                    if (known && est.st_dev != device) {
+                    Place p;
+                    const bool known = placeOf(::dirfd(dir), entry.c_str(), p);
+                    if (known && !samePlace(p, top)) {
                         // A mount point, or a file bound in from elsewhere: not ours.
-                    } else if (known && S_ISDIR(est.st_mode)) {
-                        deleteFolderIn(::dirfd(dir), entry.c_str(), device, after);
+                    } else if (known && S_ISDIR(p.mode)) {
+                        deleteFolderIn(::dirfd(dir), entry.c_str(), top, after);
                         again = true;
                     } else {
                         // A file's own permissions do not matter for its removal here, and
@@ -292,13 +319,13 @@ HeldEntry holdFileEntry(const QString& winPath) {
 void deleteFolderTree(const QString& winPath, const std::function<void()>& afterEachEntry) {
     const HeldEntry top = holdStrictly(winPath);
     if (!top.ok()) return;
-    struct stat st;
-    if (::fstatat(top.folder(), top.name(), &st, AT_SYMLINK_NOFOLLOW) != 0) return;
-    if (S_ISLNK(st.st_mode)) {
+    Place p;
+    if (!placeOf(top.folder(), top.name(), p)) return;
+    if (S_ISLNK(p.mode)) {
         ::unlinkat(top.folder(), top.name(), 0);
         return;
     }
-    if (S_ISDIR(st.st_mode)) deleteFolderIn(top.folder(), top.name(), st.st_dev, afterEachEntry);
+    if (S_ISDIR(p.mode)) deleteFolderIn(top.folder(), top.name(), p, afterEachEntry);
 }
 
 FileReplacement::FileReplacement(const QString& winPath) : entry_(holdFileEntry(winPath)) {
@@ -314,7 +341,8 @@ FileReplacement::FileReplacement(const QString& winPath) : entry_(holdFileEntry(
             // A read-only file is not replaced, as the platform refuses to write over one.
             if (!(st.st_mode & S_IWUSR)) throw RuntimeError(kErrPermissionDenied, "Permission denied");
             mode_ = st.st_mode & 07777;
-            haveMode_ = true;
+            group_ = st.st_gid;
+            replacing_ = true;
         }
     }
     fd_ = openUnnamed(entry_.folder());
@@ -338,9 +366,20 @@ FileReplacement::~FileReplacement() {
     if (!committed_ && !side_.isEmpty()) ::unlinkat(entry_.folder(), side_.constData(), 0);
 }
 
-void FileReplacement::setMode(mode_t mode) {
-    mode_ = mode & 07777;
-    haveMode_ = true;
+void FileReplacement::limitTo(mode_t sourceMode) { limit_ = (sourceMode & 07777) | S_IRWXU; }
+
+// As an editor's save: the file keeps what the user gave it (the group first, since a change
+// of group may drop the set-id bits). A group the user may not give is left to the system.
+void FileReplacement::keepPermissions() {
+    struct stat st;
+    if (::fstat(fd_, &st) != 0) return;
+    if (replacing_) {
+        if (st.st_gid != group_) (void)::fchown(fd_, uid_t(-1), group_);
+        ::fchmod(fd_, mode_);
+        return;
+    }
+    const mode_t made = st.st_mode & 07777;
+    if ((made & limit_) != made) ::fchmod(fd_, made & limit_);
 }
 
 void FileReplacement::write(const char* data, qint64 size) {
@@ -369,7 +408,7 @@ bool FileReplacement::nameUnnamedFile() {
 
 void FileReplacement::commit() {
     if (committed_) return;
-    if (haveMode_) ::fchmod(fd_, mode_);
+    keepPermissions();
     // A user's file is replaced only by one that is on the disk: after a crash the old one or
     // the new one stands, never an empty one.
     bool done = !durable_ || ::fdatasync(fd_) == 0;

@@ -54,12 +54,12 @@ private:
 // case; elsewhere the entry's folder is opened by its host path. A drive root has no entry.
 HeldEntry holdFileEntry(const QString& winPath);
 
-// Deletes a folder with all its files and subfolders on the folder's own file system (a file
-// system mounted inside it stays whole). The folder itself is reached as the working folders
-// are; when it is a link, the link is removed and nothing it points at is touched. Entries are
-// taken in listing order; once a listing that met a subfolder ends, it is read again for
-// entries made meanwhile (entries already tried are passed over); each folder gets back its
-// owner write permission before its entries go.
+// Deletes a folder with all its files and subfolders on the folder's own mount (whatever is
+// mounted inside it stays whole, a folder bound in from the same file system included). The
+// folder itself is reached as the working folders are; when it is a link, the link is removed
+// and nothing it points at is touched. Entries are taken in listing order; once a listing that
+// met a subfolder ends, it is read again for entries made meanwhile (entries already tried are
+// passed over); each folder gets back its owner write permission before its entries go.
 // `afterEachEntry` runs after every entry. Nothing is reported: what cannot go stays.
 void deleteFolderTree(const QString& winPath, const std::function<void()>& afterEachEntry);
 
@@ -83,20 +83,26 @@ public:
 
     int fd() const { return fd_; }  // open for reading and writing
     void write(const char* data, qint64 size);  // raises 75 on a failed write
-    // Permission bits the file gets (those of the file it replaces, by default).
-    void setMode(mode_t mode);
-    void commit();  // raises 75; the target is left as it was
+    // A new file is open to no group or others that `sourceMode` shuts out, so a copy is never
+    // readable by more people than its source; a file replaced keeps its own permissions.
+    void limitTo(mode_t sourceMode);
+    // Raises 75; the target is left as it was. A file replaced keeps its permission bits, and
+    // its group where the user may give it; a new file gets what the umask leaves of 0666.
+    void commit();
 
 private:
     bool nameUnnamedFile();
+    void keepPermissions();
 
     HeldEntry entry_;
     QByteArray side_;
     int fd_ = -1;
     bool unnamed_ = false;
     bool durable_ = false;  // the user's file, not a working file: on the disk before it is named
+    bool replacing_ = false;  // a file is there: its permission bits and group
     mode_t mode_ = 0;
-    bool haveMode_ = false;
+    gid_t group_ = 0;
+    mode_t limit_ = 07777;  // what a new file may have at most
     bool committed_ = false;
 };
 

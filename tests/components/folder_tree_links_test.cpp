@@ -7,11 +7,16 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include "Module1.h"
 #include "SmallFileSystem.h"
 #include "TestSupport.h"
+#include "win/WinPath.h"
 
 using testing_support::ScratchDriveC;
 using testing_support::treeSnapshot;
@@ -87,12 +92,26 @@ TEST(DeleteFolderTree, AHardLinkedFileKeepsItsOtherNameAndAttributes) {
 }
 
 TEST(DeleteFolderTree, StaysOnTheWorkingFoldersOwnFileSystem) {
+    // Drive C on a file system of the test's own, so that a folder of the user's bound into the
+    // working folder lies on the same file system; the bind mount is made in the test's own
+    // mount table, which the first mount set up, and goes with the drive's file system.
     ScratchDriveC c;
-    testing_support::SmallFileSystem mounted(c.hostPath("tmp/mnt"), "size=1m");
-    SKIP_WITHOUT_SMALL_FILE_SYSTEM(mounted);
+    testing_support::SmallFileSystem drive(c.hostPath(), "size=1m");
+    SKIP_WITHOUT_SMALL_FILE_SYSTEM(drive);
+    writeFile(c.hostPath(win::kDriveCMark), "");
+    testing_support::SmallFileSystem other(c.hostPath("tmp/mnt"), "size=1m");
+    ASSERT_TRUE(other.ok()) << other.reason().toStdString();
     writeFile(c.hostPath("tmp/mnt/theirs.txt"), "on another file system");
+    fillUserFolder(c.hostPath("user"));
+    const auto before = treeSnapshot(c.hostPath("user"));
+    QDir().mkpath(c.hostPath("tmp/bound"));
+    ASSERT_EQ(::mount(QFile::encodeName(c.hostPath("user")).constData(),
+                      QFile::encodeName(c.hostPath("tmp/bound")).constData(), nullptr, MS_BIND, nullptr),
+              0) << std::strerror(errno);
     writeFile(c.hostPath("tmp/sub/ours.txt"), "ours");
     DeleteFolderTree("c:\\tmp");
     EXPECT_EQ(testing_support::readFile(c.hostPath("tmp/mnt/theirs.txt")), "on another file system");
+    EXPECT_EQ(treeSnapshot(c.hostPath("tmp/bound")), before);
+    EXPECT_EQ(treeSnapshot(c.hostPath("user")), before);
     EXPECT_FALSE(QFileInfo::exists(c.hostPath("tmp/sub")));
 }

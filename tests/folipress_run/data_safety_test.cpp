@@ -1,6 +1,6 @@
 // The images-to-PDF program touches nothing of the user's: working folders that are links, a
-// drive C that holds the home folder, settings in any script, a read-only document, a picture
-// too large to decode and a pdftk step that fails for lack of space.
+// drive C that holds the home folder, settings in any script, a read-only or private document,
+// a picture too large to decode and a pdftk step that fails for lack of space.
 #include <QTemporaryDir>
 
 #include <iostream>
@@ -167,6 +167,22 @@ TEST_F(DataSafety, AReadOnlyDocumentIsNotReplaced) {
     EXPECT_EQ(ui.shown[0].style, forms::vbCritical);
     EXPECT_EQ(treeSnapshot(driveC.hostPath("output")), before);
     EXPECT_TRUE(shell.opened.isEmpty());
+}
+
+TEST_F(DataSafety, APrivateDocumentStaysPrivateAndSoDoesOneALinkThereNames) {
+    add(picture("p.png", FIF_PNG, 30, 40));
+    for (const QString& document : {output(), userPath("private/Scans.pdf")}) {
+        const bool linked = document != output();
+        SCOPED_TRACE(linked ? "through a link" : "in the output folder");
+        QFile::remove(output());
+        if (linked) QFile::link(document, output());
+        writeFile(document, "the user's earlier document");
+        testing_support::setPermissions(document, 0600);
+        EXPECT_FALSE(convert());
+        EXPECT_EQ(runkit::pdfInfo(document).value("Pages"), "1");
+        EXPECT_EQ(testing_support::permissionsOf(document), "0600");
+        EXPECT_EQ(QFileInfo(output()).isSymLink(), linked);
+    }
 }
 
 TEST_F(DataSafety, APictureTooLargeForAPageIsRefusedBeforeItIsDecoded) {

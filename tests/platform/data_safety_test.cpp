@@ -1,7 +1,8 @@
 // What the file layer may touch: working folders are never written or emptied through a link,
-// a read-only file is not replaced, a write killed midway leaves nothing new beside its file, a
-// link the user made outside the working folders is followed to its file, drive C is never a
-// folder that holds the user's own files, and a quoted argument reaches a program whole.
+// a read-only file is not replaced, a file replaced keeps its permissions and group and a new
+// one gets no more than the umask gives, a write killed midway leaves nothing new beside its
+// file, a link the user made outside the working folders is followed to its file, drive C is
+// never a folder that holds the user's own files, and a quoted argument reaches a program whole.
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -11,10 +12,14 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <grp.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <optional>
+#include <vector>
 
 #include "SmallFileSystem.h"
 #include "ScopedEnvironment.h"
@@ -26,7 +31,9 @@
 #include "win/SafeTree.h"
 #include "win/WinPath.h"
 
+using testing_support::permissionsOf;
 using testing_support::readFile;
+using testing_support::setPermissions;
 using testing_support::ScopedEnvironment;
 using testing_support::ScratchDriveC;
 using testing_support::treeSnapshot;
@@ -180,6 +187,83 @@ TEST(CopyFile, AReadOnlyTargetStaysAndNoOtherFileIsTouched) {
     EXPECT_EQ(QDir(c.hostPath("out")).entryList(QDir::Files | QDir::Hidden).size(), 3);
     EXPECT_EQ(readFile(c.hostPath("out/Scans.pdf.copying")), "mine");
     EXPECT_EQ(readFile(c.hostPath("out/.Scans.pdf.part-aaaaaaaa")), "mine too");
+}
+
+TEST(FileReplacement, AFileKeepsItsPermissionsAndANewOneGetsTheUmasks) {
+    ScratchDriveC c;
+    const QString target = c.hostPath("out/Scans.pdf");
+    const struct {
+        const char* what;
+        int before;     // the target's permissions, -1: no target yet
+        mode_t source;  // those of the file copied
+        mode_t umask;
+        const char* after;
+    } cases[] = {
+        {"a private file", 0600, 0644, 022, "0600"},
+        {"a file of the group's", 0660, 0600, 077, "0660"},
+        {"a new file under a private umask", -1, 0644, 077, "0600"},
+        {"a new file from a wider one", -1, 0775, 022, "0644"},
+        {"a new copy of a private file", -1, 0600, 002, "0600"},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.what);
+        QFile::remove(target);
+        if (k.before >= 0) {
+            writeFile(target, "old");
+            setPermissions(target, k.before);
+        }
+        writeFile(c.hostPath("page.pdf"), "new");
+        setPermissions(c.hostPath("page.pdf"), k.source);
+        const mode_t umask = ::umask(k.umask);
+        win::copyFile("c:\\page.pdf", "c:\\out\\Scans.pdf");
+        ::umask(umask);
+        EXPECT_EQ(readFile(target), "new");
+        EXPECT_EQ(permissionsOf(target), k.after);
+    }
+}
+
+TEST(FileReplacement, AFileKeepsTheGroupTheUserGaveIt) {
+    ScratchDriveC c;
+    const QByteArray settings = QFile::encodeName(c.hostPath("program/setting.dll"));
+    writeFile(settings, "old");
+    // A group the user may give a file besides its own: any for root, else one the user is in.
+    std::vector<gid_t> groups(64);
+    groups.resize(std::max(0, ::getgroups(int(groups.size()), groups.data())));
+    groups.push_back(4242);
+    const auto given = std::find_if(groups.begin(), groups.end(), [&](gid_t g) {
+        return g != ::getegid() && ::chown(settings.constData(), uid_t(-1), g) == 0;
+    });
+    if (given == groups.end()) GTEST_SKIP() << "no second group can be given a file here";
+    win::replaceFile("c:\\program\\setting.dll", "new");
+    struct stat st;
+    ASSERT_EQ(::stat(settings.constData(), &st), 0);
+    EXPECT_EQ(st.st_gid, *given);
+    EXPECT_EQ(readFile(settings), "new");
+}
+
+TEST(FileReplacement, AGroupTheUserMayNotGiveLeavesTheFileWithTheUsersOwn) {
+    // Another user, outside the file's group, replaces it in a folder anyone may write to.
+    ScratchDriveC c;
+    const QByteArray settings = QFile::encodeName(c.hostPath("program/setting.dll"));
+    writeFile(settings, "old");
+    setPermissions(c.hostPath(), 0755);
+    setPermissions(c.hostPath("program"), 0777);
+    if (::chown(settings.constData(), uid_t(-1), 4242) != 0) GTEST_SKIP() << "no file of another group can be made here";
+    setPermissions(settings, 0640);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(4343) != 0 || ::setuid(4343) != 0) ::_exit(2);
+        ::_exit(win::skipOnError([] { win::replaceFile("c:\\program\\setting.dll", "new"); }) ? 0 : 1);
+    }
+    int status = -1;
+    ::waitpid(child, &status, 0);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 2) GTEST_SKIP() << "no other user can be played here";
+    EXPECT_EQ(status, 0);
+    struct stat st;
+    ASSERT_EQ(::stat(settings.constData(), &st), 0);
+    EXPECT_EQ(st.st_gid, 4343u);
+    EXPECT_EQ(permissionsOf(settings), "0640");
+    EXPECT_EQ(readFile(settings), "new");
 }
 
 TEST(FileReplacement, AWriteKilledMidwayLeavesTheFileWholeAndNothingNewBesideIt) {

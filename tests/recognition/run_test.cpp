@@ -255,6 +255,7 @@ TEST(RecognitionRun, AnExistingResultOfTheSameNameKeepsItsContent) {
                                        .arg(t.time().second())),
                   "OLD CONTENT\n");
     }
+    for (const QString& r : h.results()) testing_support::setPermissions(r, 0600);
     forms::ScriptedUi ui;
     frmOCR f(h.view.viewer());
     f.cmdStart->click();
@@ -263,6 +264,7 @@ TEST(RecognitionRun, AnExistingResultOfTheSameNameKeepsItsContent) {
         const QByteArray b = readFile(r);
         if (b != "OLD CONTENT\n") {
             EXPECT_EQ(b, bom() + " CONTENT\npage 0001\n");
+            EXPECT_EQ(testing_support::permissionsOf(r), "0600");
             ++updated;
         }
     }

@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cerrno>
@@ -59,6 +60,16 @@ QByteArray readFile(const QString& hostPath) {
     QFile f(hostPath);
     if (!f.open(QIODevice::ReadOnly)) return QByteArray();
     return f.readAll();
+}
+
+std::string permissionsOf(const QString& hostPath) {
+    struct stat st;
+    if (::stat(QFile::encodeName(hostPath).constData(), &st) != 0) return std::string();
+    return QString::asprintf("%04o", unsigned(st.st_mode & 07777)).toStdString();
+}
+
+bool setPermissions(const QString& hostPath, unsigned mode) {
+    return ::chmod(QFile::encodeName(hostPath).constData(), mode_t(mode)) == 0;
 }
 
 QMap<QString, QByteArray> treeSnapshot(const QString& hostFolder) {

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 
 #include <functional>
+#include <string>
 
 namespace testing_support {
 
@@ -35,6 +36,10 @@ inline bool linkBuiltProgram(const QString& hostFolder, const QString& name) {
 // Writes bytes to a host file, creating its folder.
 bool writeFile(const QString& hostPath, const QByteArray& bytes);
 QByteArray readFile(const QString& hostPath);
+
+// A file's permission bits in octal ("0640"), links followed; "" when it cannot be read.
+std::string permissionsOf(const QString& hostPath);
+bool setPermissions(const QString& hostPath, unsigned mode);
 
 // Every entry under a host folder, links not followed: relative path -> kind, permission bits
 // and content (for a link, where it points), so a test can show a tree was left as it was.

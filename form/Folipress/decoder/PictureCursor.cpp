@@ -12,7 +12,9 @@ PictureCursor::PictureCursor(PictureSource& source, std::vector<Piece> pieces)
 
 void PictureCursor::seek(long long pos) { pos_ = std::clamp(pos, 0LL, size_ + 1); }
 
-void PictureCursor::skip(long long n) { pos_ = n > size_ + 1 - pos_ ? size_ + 1 : pos_ + n; }
+void PictureCursor::skip(long long n) {
+    if (n > 0) pos_ = n > size_ + 1 - pos_ ? size_ + 1 : pos_ + n;
+}
 
 int PictureCursor::byteAt(long long pos) {
     if (pos < 0 || pos >= size_) return -1;

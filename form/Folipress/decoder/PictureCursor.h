@@ -27,7 +27,7 @@ public:
 
     // Moves to pos; past the end is allowed, and reads there fail.
     void seek(long long pos);
-    // Moves on n bytes (n >= 0).
+    // Moves on n bytes (none when n is not positive).
     void skip(long long n);
 
     uint32_t u8();

@@ -32,12 +32,13 @@ bool PictureSource::fill(long long pos) {
     }
     buffer_.resize(got);
     bufferPos_ = pos;
+    bytesRead_ += static_cast<long long>(got);
     return got > 0;
 }
 
 std::size_t PictureSource::read(long long pos, unsigned char* out, std::size_t n) {
     if (pos < 0 || pos >= size_ || n == 0) return 0;
-    n = static_cast<std::size_t>(std::min<long long>(static_cast<long long>(n), size_ - pos));
+    n = std::min(n, static_cast<std::size_t>(size_ - pos));
     if (data_) {
         std::memcpy(out, data_ + pos, n);
         return n;
@@ -59,7 +60,7 @@ std::size_t PictureSource::read(long long pos, unsigned char* out, std::size_t n
 
 std::vector<unsigned char> PictureSource::bytes(long long pos, std::size_t n) {
     if (pos < 0 || pos >= size_) return {};
-    std::vector<unsigned char> out(static_cast<std::size_t>(std::min<long long>(static_cast<long long>(n), size_ - pos)));
+    std::vector<unsigned char> out(std::min(n, static_cast<std::size_t>(size_ - pos)));
     out.resize(read(pos, out.data(), out.size()));
     return out;
 }

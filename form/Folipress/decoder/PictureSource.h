@@ -23,6 +23,8 @@ public:
     std::vector<unsigned char> bytes(long long pos, std::size_t n);
     // The byte at pos, or -1 past the end.
     int byte(long long pos);
+    // Bytes read from the file so far (what a reader's walk cost).
+    long long bytesRead() const { return bytesRead_; }
 
 private:
     bool fill(long long pos);
@@ -32,4 +34,5 @@ private:
     long long size_ = 0;
     std::vector<unsigned char> buffer_;
     long long bufferPos_ = 0;  // file position of buffer_[0]
+    long long bytesRead_ = 0;
 };

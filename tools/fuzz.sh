@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
-# Fuzzes the media component: builds its libFuzzer targets with clang (AddressSanitizer and
-# UndefinedBehaviorSanitizer) in a build folder of their own, replays each target's committed
-# regression corpus, then runs every target for SECONDS (default 30), JOBS targets at a time.
-#   tools/fuzz-clipsight.sh [-j JOBS] [SECONDS]
+# Fuzzes the media component and the picture header readers: builds their libFuzzer targets with
+# clang (AddressSanitizer and UndefinedBehaviorSanitizer) in a build folder of their own, replays
+# each target's committed regression corpus, then runs every target for SECONDS (default 30),
+# JOBS targets at a time.
+#   tools/fuzz.sh [-j JOBS] [SECONDS]
 #     -j JOBS, --jobs JOBS   jobs for the build and fuzz targets run at once (default: all cores)
-#     CLIPSIGHT_FUZZ_BUILD   the build folder (default build-fuzz)
-# Targets are the fuzz_<name> programs of clipsight/fuzz/; corpora are
-# tests/data/media/corpus/<name>/. A crash leaves its input in <build>/fuzz-artifacts/;
-# once fixed, copy it into the target's corpus folder so the replay keeps checking it.
+#     LUMIDOC_FUZZ_BUILD     the build folder (default build-fuzz)
+# Targets are the fuzz_<name> programs of clipsight/fuzz/ (corpora tests/data/media/corpus/<name>/)
+# and form/Folipress/decoder/fuzz/ (corpus tests/data/pictures/corpus/). A crash leaves its input
+# in <build>/fuzz-artifacts/; once fixed, copy it into the target's corpus folder so the replay
+# keeps checking it.
 # Without clang++ this prints a note and succeeds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -20,31 +22,32 @@ while [ $# -gt 0 ]; do
     -j*) jobs=${1#-j}; shift ;;
     --jobs=*) jobs=${1#--jobs=}; shift ;;
     -h | --help) usage ;;
-    -*) echo "fuzz-clipsight: unknown option $1" >&2; usage ;;
+    -*) echo "fuzz: unknown option $1" >&2; usage ;;
     *) seconds=$1; shift ;;
   esac
 done
 for n in "$seconds" "$jobs"; do
-  [[ $n =~ ^[1-9][0-9]*$ ]] || { echo "fuzz-clipsight: '$n' is not a positive number" >&2; usage; }
+  [[ $n =~ ^[1-9][0-9]*$ ]] || { echo "fuzz: '$n' is not a positive number" >&2; usage; }
 done
-build=${CLIPSIGHT_FUZZ_BUILD:-build-fuzz}
-corpus=tests/data/media/corpus
+build=${LUMIDOC_FUZZ_BUILD:-build-fuzz}
+# corpus NAME: the regression corpus of target fuzz_NAME.
+corpus() { [ "$1" = picture_header ] && echo tests/data/pictures/corpus || echo "tests/data/media/corpus/$1"; }
 
 if ! command -v clang++ >/dev/null 2>&1; then
-  echo "fuzz-clipsight: clang++ not found; fuzzing skipped"
+  echo "fuzz: clang++ not found; fuzzing skipped"
   exit 0
 fi
 
 cmake -S . -B "$build" -DLUMIDOC_FUZZ=ON -DLUMIDOC_GUI=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
-cmake --build "$build" --target clipsight_fuzz -j"$jobs" >/dev/null
+cmake --build "$build" --target clipsight_fuzz folipress_fuzz -j"$jobs" >/dev/null
 
 targets=()
-for t in "$build"/clipsight/fuzz/fuzz_*; do
+for t in "$build"/clipsight/fuzz/fuzz_* "$build"/form/Folipress/decoder/fuzz/fuzz_*; do
   [ -f "$t" ] && [ -x "$t" ] && targets+=("$t")
 done
 if [ ${#targets[@]} -eq 0 ]; then
-  echo "fuzz-clipsight: no fuzz targets were built" >&2
+  echo "fuzz: no fuzz targets were built" >&2
   exit 1
 fi
 
@@ -58,10 +61,10 @@ failed=0
 # 1. Replay the regression corpora.
 for t in "${targets[@]}"; do
   name=${t##*/fuzz_}
-  mkdir -p "$corpus/$name"
-  if "$t" -runs=0 "${opts[@]}" -artifact_prefix="$artifacts/$name-" "$corpus/$name" \
+  mkdir -p "$(corpus "$name")"
+  if "$t" -runs=0 "${opts[@]}" -artifact_prefix="$artifacts/$name-" "$(corpus "$name")" \
       >"$logs/replay-$name.log" 2>&1; then
-    echo "replay $name: $(find "$corpus/$name" -type f | wc -l) inputs passed"
+    echo "replay $name: $(find "$(corpus "$name")" -type f | wc -l) inputs passed"
   else
     echo "replay $name: FAILED (see $logs/replay-$name.log)"
     grep -E "ERROR|runtime error|SUMMARY" "$logs/replay-$name.log" | head -5 || true
@@ -79,7 +82,7 @@ for t in "${targets[@]}"; do
   (
     rc=0
     "$t" -max_total_time="$seconds" "${opts[@]}" -artifact_prefix="$artifacts/$name-" \
-      "$work/$name" "$corpus/$name" >"$logs/fuzz-$name.log" 2>&1 || rc=$?
+      "$work/$name" "$(corpus "$name")" >"$logs/fuzz-$name.log" 2>&1 || rc=$?
     echo "$rc" >"$work/$name.rc"
   ) &
   running=$((running + 1))
@@ -102,7 +105,7 @@ for t in "${targets[@]}"; do
 done
 
 if [ "$failed" -ne 0 ]; then
-  echo "fuzz-clipsight: FAILED"
+  echo "fuzz: FAILED"
   exit 1
 fi
-echo "fuzz-clipsight: all targets passed"
+echo "fuzz: all targets passed"

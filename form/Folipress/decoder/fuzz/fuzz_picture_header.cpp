@@ -1,0 +1,22 @@
+// Every header reader on one input: none may read out of bounds, overflow or walk without end,
+// and a size it gives is positive and judged by the bound exactly.
+#include <FreeImage.h>
+
+#include <cstddef>
+#include <cstdint>
+
+#include "PictureHeader.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const int formats[] = {FIF_GIF, FIF_IFF, FIF_J2K, FIF_JP2, FIF_SGI, FIF_DDS,
+                                  FIF_WBMP, FIF_XBM, FIF_PICT, FIF_KOALA, FIF_MNG};
+    for (const int format : formats) {
+        PictureSource source(data, size);
+        const PictureSize picture = PictureHeader::Size(format, source);
+        if (!picture.known) continue;
+        if (picture.width <= 0 || picture.height <= 0) __builtin_trap();
+        const bool beyond = static_cast<__int128>(picture.width) * picture.height > kMaxPicturePixels;
+        if (picture.tooLarge() != beyond) __builtin_trap();
+    }
+    return 0;
+}

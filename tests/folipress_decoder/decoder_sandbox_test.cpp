@@ -10,10 +10,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <QFile>
-#include <QThread>
-
 #include <cerrno>
+#include <fstream>
+#include <iterator>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -43,22 +43,22 @@ int confinedCall(long (*call)()) {
 // The state of a process as /proc has it ('Z' when it has ended and not yet been reaped); 0 when
 // there is no such process.
 char processState(pid_t pid) {
-    QFile f("/proc/" + QString::number(pid) + "/stat");
-    const QByteArray stat = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    const qsizetype close = stat.lastIndexOf(')');
-    return close < 0 || close + 2 >= stat.size() ? 0 : stat.at(close + 2);
+    std::ifstream f("/proc/" + std::to_string(pid) + "/stat");
+    const std::string stat{std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+    const std::size_t close = stat.rfind(')');
+    return close == std::string::npos || close + 2 >= stat.size() ? 0 : stat[close + 2];
 }
 
-const QByteArray kDecoder = LUMIDOC_PROGRAM_DIR "/folipress-decoder";
+const std::string kDecoder = LUMIDOC_PROGRAM_DIR "/folipress-decoder";
 
 // The decoder's exit status, started with the arguments after "folipress-decoder" (PARENT stands
 // for this process) on the given input and output; -1 when it did not exit.
-int decoderStatus(QList<QByteArray> arguments, const char* input, const char* output) {
-    for (QByteArray& a : arguments)
-        if (a == "PARENT") a = QByteArray::number(::getpid());
-    arguments.prepend("folipress-decoder");
+int decoderStatus(std::vector<std::string> arguments, const char* input, const char* output) {
+    for (std::string& a : arguments)
+        if (a == "PARENT") a = std::to_string(::getpid());
+    arguments.insert(arguments.begin(), "folipress-decoder");
     std::vector<char*> argv;
-    for (QByteArray& a : arguments) argv.push_back(a.data());
+    for (std::string& a : arguments) argv.push_back(a.data());
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -66,7 +66,7 @@ int decoderStatus(QList<QByteArray> arguments, const char* input, const char* ou
     posix_spawn_file_actions_addopen(&actions, 1, output, O_WRONLY, 0);
     char* envp[] = {nullptr};
     pid_t pid = 0;
-    const int rc = posix_spawn(&pid, kDecoder.constData(), &actions, nullptr, argv.data(), envp);
+    const int rc = posix_spawn(&pid, kDecoder.c_str(), &actions, nullptr, argv.data(), envp);
     posix_spawn_file_actions_destroy(&actions);
     int status = 0;
     if (rc != 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
@@ -80,7 +80,7 @@ TEST(DecoderSandbox, ADecoderStartedWronglyDoesNothing) {
     const char* picture = LUMIDOC_TEST_DATA "/pictures/scan.sgi";
     const struct {
         const char* what;
-        QList<QByteArray> arguments;
+        std::vector<std::string> arguments;
         const char* input;
         const char* output;
         int status;
@@ -128,21 +128,21 @@ TEST(DecoderSandbox, LeavesInputOutputAndMemoryAndEndsTheDecoderOnAnythingElse) 
 
 TEST(DecoderSandbox, ADecoderEndsWithTheProgramThatStartedIt) {
     // A go-between starts the decoder on a picture the library loops on and ends at once.
-    const QByteArray picture = LUMIDOC_TEST_DATA "/pictures/hostile-cut.iff";
+    const char* picture = LUMIDOC_TEST_DATA "/pictures/hostile-cut.iff";
     int ends[2];
     ASSERT_EQ(::pipe(ends), 0);
     const pid_t between = ::fork();
     if (between == 0) {
-        QByteArray me = QByteArray::number(::getpid());
+        std::string me = std::to_string(::getpid());
         char* argv[] = {const_cast<char*>("folipress-decoder"), const_cast<char*>("decode"), me.data(),
                         const_cast<char*>("5"), const_cast<char*>("1000"), const_cast<char*>("36"), nullptr};
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, picture.constData(), O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 0, picture, O_RDONLY, 0);
         posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
         pid_t pid = 0;
         char* envp[] = {nullptr};
-        if (posix_spawn(&pid, kDecoder.constData(), &actions, nullptr, argv, envp) != 0) ::_exit(1);
+        if (posix_spawn(&pid, kDecoder.c_str(), &actions, nullptr, argv, envp) != 0) ::_exit(1);
         ::write(ends[1], &pid, sizeof pid);
         ::usleep(200000);  // it has taken its limits
         ::_exit(0);
@@ -154,7 +154,7 @@ TEST(DecoderSandbox, ADecoderEndsWithTheProgramThatStartedIt) {
     int status = 0;
     ::waitpid(between, &status, 0);
     // Its CPU time would end it after three seconds; the end of its caller ends it at once.
-    for (int i = 0; i < 100 && processState(pid) != 0 && processState(pid) != 'Z'; ++i) QThread::msleep(10);
+    for (int i = 0; i < 100 && processState(pid) != 0 && processState(pid) != 'Z'; ++i) ::usleep(10000);
     const char state = processState(pid);
     EXPECT_TRUE(state == 0 || state == 'Z') << state;
 }

@@ -32,7 +32,10 @@ FreeImageIO* DescriptorStream::io() {
 }
 
 std::size_t DescriptorStream::read(void* out, std::size_t n) {
-    if (writing_ && !flush()) return 0;
+    if (writing_) {
+        if (!flush()) return 0;
+        writing_ = false;
+    }
     auto* to = static_cast<unsigned char*>(out);
     std::size_t done = 0;
     while (done < n) {
@@ -44,6 +47,7 @@ std::size_t DescriptorStream::read(void* out, std::size_t n) {
             if (got <= 0) break;
             position_ += got;
             if (direct) {
+                at_ = held_ = 0;  // what the buffer held is no longer just behind the position
                 done += std::size_t(got);
                 continue;
             }

@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   qt6-base-dev libpoppler-qt6-dev libpoppler-private-dev libfreeimage-dev zlib1g-dev libcairo2-dev libjpeg-dev libtiff-dev
-  libhpdf-dev img2pdf
+  libhpdf-dev libseccomp-dev img2pdf
   pdftk-java poppler-utils qpdf
   tesseract-ocr tesseract-ocr-eng tesseract-ocr-fra tesseract-ocr-deu tesseract-ocr-frk
   tesseract-ocr-ita tesseract-ocr-nld tesseract-ocr-spa tesseract-ocr-por tesseract-ocr-eus

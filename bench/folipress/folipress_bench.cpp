@@ -13,7 +13,8 @@
 //
 // The run's stages are seen from outside, as they happen: the page bitmap (c:\tmp\tmp.bmp)
 // closed ends a picture's conversion, the page's own PDF (c:\jpgtmp\N.pdf) closed ends its page
-// writing, and the joining with pdftk is what follows the last page until the run returns.
+// writing, and the joining with pdftk is what follows the last page until the run returns. (The
+// decoder makes each bitmap while the page before is written: conversion is the wait for it.)
 #include <FreeImage.h>
 #include <poll.h>
 #include <signal.h>
@@ -364,12 +365,15 @@ class FileEvents {
 };
 
 // The highest peak memory (VmHWM) of any one process below this one, looked at every 5 ms
-// while it runs: the run's children are pdftk and the Java machine it starts. (A child's
-// ru_maxrss cannot tell: a child spawned with vfork starts from this process's peak.)
+// while it runs: the run's children are the picture decoder, and pdftk and the Java machine it
+// starts, told apart. (A child's ru_maxrss cannot tell: a child spawned with vfork starts from
+// this process's peak.)
 class ChildPeak {
   public:
     ChildPeak() : self_(QFileInfo("/proc/self/exe").symLinkTarget()), thread_([this] { loop(); }) {}
     ~ChildPeak() { stop(); }
+    // The decoder's peak, once stopped.
+    long decoderPeakKb() const { return decoderPeakKb_; }
     long stop() {
         if (thread_.joinable()) {
             {
@@ -397,12 +401,14 @@ class ChildPeak {
     void sample(int pid) {
         for (const int child : childrenOf(pid)) {
             // A spawned child still sharing this process's memory before its exec says nothing.
-            if (QFileInfo(QString("/proc/%1/exe").arg(child)).symLinkTarget() != self_) {
+            const QString exe = QFileInfo(QString("/proc/%1/exe").arg(child)).symLinkTarget();
+            if (exe != self_) {
+                long& peak = exe.endsWith("/folipress-decoder") ? decoderPeakKb_ : peakKb_;
                 QFile f(QString("/proc/%1/status").arg(child));
                 if (f.open(QIODevice::ReadOnly)) {
                     for (const QByteArray& l : f.readAll().split('\n'))
                         if (l.startsWith("VmHWM:"))
-                            peakKb_ = std::max(peakKb_, l.mid(6).trimmed().split(' ')[0].toLong());
+                            peak = std::max(peak, l.mid(6).trimmed().split(' ')[0].toLong());
                 }
             }
             sample(child);
@@ -421,6 +427,7 @@ class ChildPeak {
     std::condition_variable wake_;
     bool done_ = false;
     long peakKb_ = 0;
+    long decoderPeakKb_ = 0;
     std::thread thread_;
 };
 
@@ -564,6 +571,7 @@ int runMode(const QStringList& args) {
     line("join_s_per_call", allPages ? perPage(totalMs - pagesMs) : QStringLiteral("n/a"));
     line("peak_rss_mb", QString::number(rssRun / 1024.0, 'f', 1));
     line("pdftk_peak_rss_mb", QString::number(childPeakKb / 1024.0, 'f', 1));
+    line("decoder_peak_rss_mb", QString::number(children.decoderPeakKb() / 1024.0, 'f', 1));
     line("input_bytes", QString::number(inputBytes));
     line("output_bytes", QString::number(outputBytes));
     if (outputBytes > 0) {

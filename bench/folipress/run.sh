@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Images to PDF: A4 scans (2480 x 3508 JPEG, colour and grey) through the conversion run, against
-# img2pdf on the same files; pdftk.exe of the program folder against a plain pdftk; peak memory
-# for a 600 dpi A3 scan and for a picture bomb (30000 x 30000 pixels in under 1 MB).
+# Images to PDF: A4 scans (2480 x 3508 JPEG, colour and grey) through the conversion run, its
+# picture decoder included, against img2pdf on the same files; pdftk.exe of the program folder
+# against a plain pdftk; peak memory for a 600 dpi A3 scan and for a picture bomb (30000 x 30000
+# pixels in under 1 MB).
 #   bench/folipress/run.sh [-j JOBS] [--build] [--pages N] [--repeat N] [--memory-limit MB] BUILD_DIR
 #     BUILD_DIR          an existing build folder with folipress_bench and its program folder built
 #     --pages N          scans per run (default 20)
@@ -136,6 +137,7 @@ row "joining, s per pdftk call ($pages calls)" join_s_per_call 3
 row "whole run, s" total_s 2
 row "peak memory of the run, MB" peak_rss_mb 1
 row "pdftk's own peak memory (largest process), MB" pdftk_peak_rss_mb 1
+row "the picture decoder's peak memory (largest process), MB" decoder_peak_rss_mb 1
 echo "  img2pdf, whole process: $(fmt "$img2pdf_page" 3) s per page, peak $(fmt "$(median peak_rss_mb "$work"/img2pdf.*)" 1) MB"
 ours_vs_img2pdf=$(ratio "$pages100" "$img2pdf_page")
 echo "  ours (conversion + page writing, quality 100) / img2pdf per page: $ours_vs_img2pdf $(target "$ours_vs_img2pdf" 5)"
@@ -164,8 +166,9 @@ echo "   Sources are decoded with the accurate IDCT; channels = components of th
 peak_line() {  # LABEL REPORT
   local f=$2 outcome
   outcome=$(value outcome "$f")
-  printf '  %-44s peak %s MB, %s s, %s page(s) written, %s; %s\n' "$1" "$(value peak_rss_mb "$f")" \
-    "$(fmt "$(value wall_s "$f")" 2)" "$(value pages_written "$f")" "${outcome:-no outcome}" "$(value ended "$f")"
+  printf '  %-44s peak %s MB (decoder %s MB), %s s, %s page(s) written, %s; %s\n' "$1" "$(value peak_rss_mb "$f")" \
+    "$(value decoder_peak_rss_mb "$f")" "$(fmt "$(value wall_s "$f")" 2)" "$(value pages_written "$f")" \
+    "${outcome:-no outcome}" "$(value ended "$f")"
 }
 echo
 echo "Peak memory of a run"

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "CommonDlgsW.h"
+#include "DecoderProcess.h"
 
 CommonDlgsW* dlgOpen = nullptr;
 
@@ -18,6 +19,7 @@ std::function<void(int)>& programEnd() {
 void setProgramEnd(std::function<void(int)> end) { programEnd() = std::move(end); }
 
 void EndProgram(int exitCode) {
+    DecoderProcess::endRunning();
     if (programEnd()) programEnd()(exitCode);
     std::_Exit(exitCode);
 }

@@ -12,12 +12,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 #include "API.h"
 #include "DOSOutputs.h"
-#include "FreeImageBinding.h"
 #include "Module1.h"
 #include "PageSize.h"
+#include "PictureDecoder.h"
 #include "SettingsFile.h"
 #include "forms/App.h"
 #include "forms/MessageBox.h"
@@ -144,22 +145,37 @@ void frmPrinting::Command3_Click() {
                               "not a picture.\r\n") +
                names[i] + QStringLiteral("\r\n\r\nNo PDF document was written.");
     };
-    // Why picture i is not converted, given the size its header gave.
-    auto refusal = [&](int i, int format, const FreeImageBinding::PictureSize& size) {
-        if (size.known && size.tooLarge()) {
-            return QStringLiteral("This picture is too large to convert: %1 x %2 pixels, more "
-                                  "than %3 million pixels for one page.\r\n")
-                       .arg(size.width)
-                       .arg(size.height)
-                       .arg(FreeImageBinding::kMaxPicturePixels / 1000000) +
-                   names[i] + QStringLiteral("\r\n\r\nNo PDF document was written.");
-        }
-        if (!size.knowable) {
-            return QStringLiteral("The size of this picture cannot be known before it is decoded "
-                                  "(%1 format), and a picture too large for a page could take "
-                                  "all the memory, so it is not converted.\r\n")
-                       .arg(FreeImageBinding::FormatName(format)) +
-                   names[i] + QStringLiteral("\r\n\r\nNo PDF document was written.");
+    // Why picture i is not converted.
+    auto refusal = [&](int i, const PictureDecoder::Result& r) {
+        using PictureDecoder::Outcome;
+        const QString tail = names[i] + QStringLiteral("\r\n\r\nNo PDF document was written.");
+        switch (r.outcome) {
+            case Outcome::TooLarge:
+                return QStringLiteral("This picture is too large to convert: %1 x %2 pixels, more "
+                                      "than %3 million pixels for one page.\r\n")
+                           .arg(r.size.width)
+                           .arg(r.size.height)
+                           .arg(kMaxPicturePixels / 1000000) +
+                       tail;
+            case Outcome::Sizeless:
+                return QStringLiteral("The size of this picture cannot be known before it is decoded "
+                                      "(%1 format), and a picture too large for a page could take "
+                                      "all the memory, so it is not converted.\r\n")
+                           .arg(r.formatName) +
+                       tail;
+            case Outcome::TimedOut:
+                return QStringLiteral("This picture could not be read in time: the picture library "
+                                      "did not finish it, so it is not converted.\r\n") +
+                       tail;
+            case Outcome::Failed:
+                return "The picture library failed on this picture (" + r.why +
+                       "), so it is not converted.\r\n" + tail;
+            case Outcome::NotStarted:
+                return "folipress-decoder, which reads the pictures, could not be started (" + r.why +
+                       ") from the program folder:\r\n" + programFolder;
+            case Outcome::Done:
+            case Outcome::NotPicture:
+                break;
         }
         return cannotConvert(i);
     };
@@ -182,28 +198,34 @@ void frmPrinting::Command3_Click() {
                kRunTitle);
         return;
     }
-    // The decoder is the one the file's content calls for. For a well-named file that is the
-    // format its extension names; a misnamed one (a PNG saved as .jpg, a JPEG as .jfif) is still
-    // read, and a file whose content is no picture stops the run here.
-    // A picture's size comes from its header, so one too large for a page is refused before
-    // it is decoded: decoding it could take the machine's memory.
-    QList<int> formats;
-    for (int i = 0; i < n; ++i) {
-        const int content = FreeImageBinding::FormatFromContent(entries[i]);
-        const FreeImageBinding::PictureSize size =
-            content == FreeImageBinding::kUnknown
-                ? FreeImageBinding::PictureSize()
-                : FreeImageBinding::SizeFromHeader(content, entries[i]);
-        if (!size.known || size.tooLarge()) {
-            refuse(refusal(i, content, size), kRunTitle);
-            return;
-        }
-        formats << content;
+    if (!win::fileExists(PictureDecoder::programPath())) {
+        refuse(QStringLiteral("folipress-decoder, which reads the pictures, is missing from the "
+                              "program folder:\r\n") + programFolder,
+               kRunTitle);
+        return;
     }
 
-    // No second run and no list action from the toolbar while this one runs.
+    // No second run and no list action from the toolbar while this one runs; its checks already
+    // pump window messages.
     Command3->setEnabled(false);
     for (QPushButton* b : CmdToolsBar) b->setEnabled(false);
+
+    // The decoder program reads each picture: the format its content shows (a misnamed file, a
+    // PNG saved as .jpg, is still read; a file whose content is no picture stops the run here)
+    // and its size from its header, so one too large for a page is refused before it is decoded.
+    const QString labelBefore = lblPB->text();
+    lblPB->setText(QStringLiteral("Checking Files..."));
+    QList<PictureDecoder::Result> probes;
+    for (int i = 0; i < n; ++i) {
+        probes << PictureDecoder::probe(entries[i]);
+        if (probes.last().outcome != PictureDecoder::Outcome::Done) {
+            lblPB->setText(labelBefore);
+            Command3->setEnabled(true);
+            for (QPushButton* b : CmdToolsBar) b->setEnabled(true);
+            refuse(refusal(i, probes.last()), kRunTitle);
+            return;
+        }
+    }
 
     // A run that cannot finish takes its working files away and gives the window back as it
     // was before the run. Without a text the runner has told the user already.
@@ -253,25 +275,29 @@ void frmPrinting::Command3_Click() {
     pb->setMaximum(100);
     pb->setMinimum(0);
 
-    // One single-page document per image.
+    // One single-page document per image. The decoder makes each page bitmap while the page
+    // before it is written.
+    auto decoding = std::make_unique<PictureDecoder::PageDecoding>(probes[0], entries[0], kPageBitmap);
     for (int i = 0; i < n; ++i) {
         pdfBox = CreateBox(reinterpret_cast<intptr_t>(this), 0);
         API::SetNumPropChecked(pdfBox, pdfbox::kDeferNameCheck, 1);
         API::SetStrPropChecked(pdfBox, pdfbox::kOutputFile, pageFile(i));
         API::SetNumPropChecked(pdfBox, pdfbox::kDeferNameCheck, 0);
 
-        const FreeImageBinding::Converted bitmap =
-            FreeImageBinding::ConvertToBmp(formats[i], entries[i], kPageBitmap);
+        const PictureDecoder::Result bitmap = decoding->finish();
+        decoding.reset();
         win::pumpMessages();
-        if (!bitmap.ok) {
+        if (bitmap.outcome != PictureDecoder::Outcome::Done) {
             FreeBox(pdfBox);
-            // The picture changed since the run began, or does not decode.
-            abandon(refusal(i, formats[i], bitmap.header));
+            // The picture does not decode, or changed since the run began.
+            abandon(refusal(i, bitmap));
             return;
         }
+        if (i + 1 < n)
+            decoding = std::make_unique<PictureDecoder::PageDecoding>(probes[i + 1], entries[i + 1], kPageBitmap);
         API::SetStrPropChecked(pdfBox, pdfbox::kCreator, kCreator);
 
-        const PageSize size = PageSizeFor(bitmap.width, bitmap.height);
+        const PageSize size = PageSizeFor(int(bitmap.size.width), int(bitmap.size.height));
         const short W = size.W;
         const short H = size.H;
         API::SetNumPropChecked(pdfBox, pdfbox::kPageWidth, W);

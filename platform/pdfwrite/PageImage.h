@@ -1,7 +1,9 @@
 #pragma once
-// Pictures for a page: any file the image library reads, in the form a page takes it (8-bit grey
-// for a grey picture, 24-bit colour otherwise), read row by row, and its JPEG encoding.
+// Pictures for a page: any file the image library reads, in the form a page takes it (PageForm.h),
+// read row by row, and its JPEG encoding.
 #include <FreeImage.h>
+
+#include "pdfwrite/PageForm.h"
 
 #include <cstddef>
 #include <memory>
@@ -13,15 +15,6 @@ namespace pdfbox {
 // From this JPEG quality on (the window calls it "Best") the colour channels keep their full
 // resolution (4:4:4); below it they are halved each way (4:2:0), as most JPEG encoders do.
 constexpr int kFullColourQuality = 80;
-
-// The page form of a bitmap: 8-bit grey (a grey type, or a palette of greys only) or 24-bit
-// colour; 16-bit and floating-point channels become 8-bit, transparent pictures are laid on
-// white. Returns `dib` itself when it is in that form already, else a new bitmap (the caller
-// unloads both); nullptr when it cannot be converted.
-FIBITMAP* pageForm(FIBITMAP* dib);
-
-// True for an 8-bit bitmap whose palette is the grey ramp (index i is grey i).
-bool isGreyRamp(FIBITMAP* dib);
 
 // A picture opened for a page, handing out its rows from the top: one byte a pixel when grey,
 // else three in blue, green, red order.

@@ -115,13 +115,15 @@ inline double points(int tenthMillimetres) { return tenthMillimetres * 72.0 / 25
 // The page side the run gives a picture side of `pixels`.
 inline int pageTenths(int pixels) { return int(std::nearbyint(pixels / 0.376)); }
 
-// A program folder of its own holding pdftk.exe (the real pdftk), in force for the test's life.
+// A program folder of its own holding pdftk.exe (the real pdftk) and the picture decoder the
+// build made, in force for the test's life.
 class ProgramFolder {
 public:
     explicit ProgramFolder(bool withPdftk = true) {
         if (withPdftk) {
             testing_support::writeScript(dir_.path() + "/pdftk.exe", "exec -a pdftk.exe pdftk \"$@\"");
         }
+        testing_support::linkBuiltProgram(dir_.path(), "folipress-decoder");
         forms::App::setPathOverride(win::fromHostPath(dir_.path()));
     }
     ~ProgramFolder() { forms::App::setPathOverride(QString()); }

@@ -4,7 +4,7 @@
 #include <QTimer>
 
 #include "ConversionFixture.h"
-#include "FreeImageBinding.h"
+#include "PictureDecoder.h"
 #include "ScopedEnvironment.h"
 #include "pdfwrite/PdfBox.h"
 
@@ -87,6 +87,7 @@ TEST_F(Conversion, OneImageBecomesOnePageWithTheDocumentInformation) {
 TEST_F(Conversion, AProgramFolderNamedInTheDesktopsLanguageStartsPdftk) {
     const QString folder = program.hostPath(QString::fromUtf8("Ωμέγα dir"));
     testing_support::writeScript(folder + "/pdftk.exe", "exec -a pdftk.exe pdftk \"$@\"");
+    testing_support::linkBuiltProgram(folder, "folipress-decoder");
     forms::App::setPathOverride(win::fromHostPath(folder));
     testing_support::ScopedEnvironment greek{{"LUMIDOC_ACP", nullptr}, {"LC_ALL", "el_GR.UTF-8"}};
     add(picture("a.png", FIF_PNG, 20, 20));
@@ -169,9 +170,9 @@ TEST_F(Conversion, AGreyScanStaysOneChannelFromTheBitmapToThePage) {
 
     // The page bitmap is 8-bit grey.
     QDir().mkpath(driveC.hostPath("tmp"));
-    const auto bitmap = FreeImageBinding::ConvertToBmp(FreeImageBinding::kJpeg, win::fromHostPath(scan),
-                                                       "c:\\tmp\\tmp.bmp");
-    ASSERT_TRUE(bitmap.ok);
+    const QString path = win::fromHostPath(scan);
+    const auto bitmap = PictureDecoder::decode(PictureDecoder::probe(path), path, "c:\\tmp\\tmp.bmp");
+    ASSERT_EQ(bitmap.outcome, PictureDecoder::Outcome::Done);
     EXPECT_TRUE(bitmap.grey);
     EXPECT_EQ(readFile(driveC.hostPath("tmp/tmp.bmp")).at(28), 8);  // bits a pixel
 

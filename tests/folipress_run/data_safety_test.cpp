@@ -6,7 +6,7 @@
 #include <iostream>
 
 #include "ConversionFixture.h"
-#include "FreeImageBinding.h"
+#include "PictureDecoder.h"
 #include "SmallFileSystem.h"
 #include "ScopedEnvironment.h"
 #include "SettingsFile.h"
@@ -210,9 +210,9 @@ TEST_F(DataSafety, APictureTooLargeForAPageIsRefusedBeforeItIsDecoded) {
         EXPECT_TRUE(w->Command3->isEnabled());
     }
     // Just within the bound the header passes.
-    const auto size = FreeImageBinding::SizeFromHeader(FIF_PNG, file("edge.png", pngHeader(16384, 16384)));
-    EXPECT_TRUE(size.known);
-    EXPECT_FALSE(size.tooLarge());
+    const auto edge = PictureDecoder::probe(file("edge.png", pngHeader(16384, 16384)));
+    EXPECT_EQ(edge.outcome, PictureDecoder::Outcome::Done);
+    EXPECT_EQ(edge.size.width * edge.size.height, kMaxPicturePixels);
 }
 
 TEST_F(DataSafety, APdftkStepThatFailsForLackOfSpaceKeepsTheEarlierDocument) {

@@ -1,31 +1,17 @@
 // Pictures whose size the image library reads only by decoding them: their own headers give it,
 // so they convert within the bound; a format that tells no size is refused as such.
-#include <cstring>
-
 #include "ConversionFixture.h"
-#include "FreeImageBinding.h"
+#include "PictureDecoder.h"
 #include "win/WinPath.h"
 
 namespace {
-
-// A format the library reads whose size nothing tells before it is decoded.
-void sizelessFormat(Plugin* plugin, int) {
-    plugin->format_proc = [] { return "SIZELESS"; };
-    plugin->validate_proc = [](FreeImageIO* io, fi_handle handle) {
-        char mark[8] = {};
-        return BOOL(io->read_proc(mark, 1, 8, handle) == 8 && memcmp(mark, "SIZELESS", 8) == 0);
-    };
-    plugin->load_proc = [](FreeImageIO*, fi_handle, int, int, void*) { return FreeImage_Allocate(20, 20, 24); };
-}
 
 struct PictureFormats : ConversionFixture {
     // A fixture made by tools/make-picture-fixtures.py; its Windows path.
     static QString fixture(const char* name) {
         return win::fromHostPath(QStringLiteral(LUMIDOC_TEST_DATA "/pictures/") + name);
     }
-    static FreeImageBinding::PictureSize size(const QString& path) {
-        return FreeImageBinding::SizeFromHeader(FreeImageBinding::FormatFromContent(path), path);
-    }
+    static PictureSize size(const QString& path) { return PictureDecoder::probe(path).size; }
 };
 
 }  // namespace
@@ -68,9 +54,12 @@ TEST_F(PictureFormats, TheSizeIsThatOfThePictureDecodedAndADamagedHeaderGivesNon
 }
 
 TEST_F(PictureFormats, AFormatThatTellsNoSizeIsRefusedAsSuch) {
-    runkit::initImages();
-    static const int format = FreeImage_RegisterLocalPlugin(sizelessFormat, nullptr, nullptr, nullptr, nullptr);
-    ASSERT_GE(format, 0);
+    // A decoder that knows a format whose size nothing tells before it is decoded (.pic here),
+    // and is the real one for every other picture.
+    ASSERT_TRUE(QFile::rename(program.hostPath("folipress-decoder"), program.hostPath("real-decoder")));
+    testing_support::writeScript(program.hostPath("folipress-decoder"),
+                                 "[ \"$1 $3\" = 'probe pic' ] && { echo '37 0 0 0 0 SIZELESS'; exit 0; }\n"
+                                 "exec \"${0%/*}/real-decoder\" \"$@\"");
     add(picture("fine.png", FIF_PNG, 20, 20));
     add(file("odd.pic", "SIZELESS and more"), "My odd picture.pic");
     EXPECT_FALSE(convert());

@@ -180,6 +180,7 @@ TEST_F(Lists, OnlyTheUsersPickChangesThePageNumber) {
 TEST_F(Lists, AConversionRunLeavesThePageNumberAsItWas) {
     QTemporaryDir program, pictures;
     testing_support::writeScript(program.path() + "/pdftk.exe", "exec -a pdftk.exe pdftk \"$@\"");
+    testing_support::linkBuiltProgram(program.path(), "folipress-decoder");
     forms::App::setPathOverride(win::fromHostPath(program.path()));
     w->dosRunner = new DOSOutputs(w.get());
     for (const QString name : {"a.png", "b.png"}) {

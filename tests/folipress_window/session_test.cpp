@@ -48,6 +48,7 @@ TEST(Session, AddByDialogFolderAndDropReorderAndConvert) {
     QTemporaryDir program;
     const QString layout = QStringLiteral(LUMIDOC_SOURCE_DIR "/tools/layout-program-folder.sh");
     ASSERT_EQ(QProcess::execute(layout, {program.path()}), 0);
+    ASSERT_TRUE(testing_support::linkBuiltProgram(program.path(), "folipress-decoder"));
     forms::App::setPathOverride(win::fromHostPath(program.path()));
     setProgramEnd([](int code) { throw Ended{code}; });
 

@@ -1,5 +1,6 @@
 #pragma once
 // Scratch folders for tests: a drive C of their own and a program folder of their own.
+#include <QFile>
 #include <QMap>
 #include <QString>
 #include <QStringList>
@@ -24,6 +25,13 @@ private:
 
 // Writes an executable shell script (a stand-in program) and returns its host path.
 QString writeScript(const QString& hostPath, const QString& body);
+
+#ifdef LUMIDOC_PROGRAM_DIR
+// Links a program of the build's program folder (the picture decoder, say) into a test's own.
+inline bool linkBuiltProgram(const QString& hostFolder, const QString& name) {
+    return QFile::link(QStringLiteral(LUMIDOC_PROGRAM_DIR "/") + name, hostFolder + "/" + name);
+}
+#endif
 
 // Writes bytes to a host file, creating its folder.
 bool writeFile(const QString& hostPath, const QByteArray& bytes);

@@ -89,8 +89,10 @@ AnotherUsersLink::~AnotherUsersLink() {
 
 QString AnotherUsersLink::overlaidFolder(const QString& hostFolder) {
     SystemLink system;
-    if (!findSystemLink(system)) return "no system folder holds a link of another user's to a plain name";
-    if (const int error = enterOwnMountTable()) return "no mount table of its own: " + errorText(error);
+    if (!findSystemLink(system))
+        return "no system folder holds a link of another user's to a plain name";
+    if (const int error = enterOwnMountTable())
+        return "no mount table of its own: " + errorText(error);
     const QString layer = hostFolder + "/layer";
     const QByteArray overlaid = QFile::encodeName(hostFolder + "/overlaid");
     QDir().mkpath(layer);

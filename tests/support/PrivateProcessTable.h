@@ -23,6 +23,6 @@ std::string privateProcessTableMissing();
 }  // namespace testing_support
 
 // The first statement of a test whose code ends or signals processes by name.
-#define LUMIDOC_TEST_NEEDS_PRIVATE_PROCESS_TABLE()                        \
+#define LUMIDOC_TEST_NEEDS_PRIVATE_PROCESS_TABLE()                       \
     LUMIDOC_TEST_RUNS_ONLY_IF(testing_support::hasPrivateProcessTable(), \
                               testing_support::privateProcessTableMissing())

@@ -46,7 +46,8 @@ class OwnFolders {
 public:
     OwnFolders() : home_(QDir::tempPath() + "/lumidoc-test-home-XXXXXX") {
         qputenv("HOME", QFile::encodeName(home_.path()));
-        for (const char* v : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME"})
+        for (const char* v :
+             {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME"})
             qunsetenv(v);
         const QString runtime = home_.path() + "/runtime";
         QDir().mkdir(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);

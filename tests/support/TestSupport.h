@@ -49,9 +49,9 @@ bool everyTestDemanded();
 
 // Goes on where `canRun` holds; else ends the test, skipped with the reason, or failed with it
 // under CI=true.
-#define LUMIDOC_TEST_RUNS_ONLY_IF(canRun, reason)                 \
-    if (canRun) {                                                 \
-    } else if (testing_support::everyTestDemanded())              \
-        FAIL() << (reason) << " (CI=true requires it)";           \
-    else                                                          \
+#define LUMIDOC_TEST_RUNS_ONLY_IF(canRun, reason)       \
+    if (canRun) {                                       \
+    } else if (testing_support::everyTestDemanded())    \
+        FAIL() << (reason) << " (CI=true requires it)"; \
+    else                                                \
         GTEST_SKIP() << (reason)

@@ -103,12 +103,13 @@ archived_pdftk() {
     tiny_pdf "$work/a.pdf"
     tiny_pdf "$work/b.pdf"
     rm -f "$dest/pdftk.jsa" "$dest/pdftk.jsa.stamp"
-    if java -XX:DumpLoadedClassList="$work/classes" "${cmd[@]:1}" \
+    # Without -XX:-UsePerfData each Java machine leaves /tmp/hsperfdata_<user> behind.
+    if java -XX:-UsePerfData -XX:DumpLoadedClassList="$work/classes" "${cmd[@]:1}" \
          "$work/a.pdf" "$work/b.pdf" cat output "$work/c.pdf" dont_ask >/dev/null 2>&1 &&
-       java -Xshare:dump -XX:SharedClassListFile="$work/classes" -XX:SharedArchiveFile="$work/pdftk.jsa" \
-         -Xlog:cds*=off "${cmd[@]:1}" >/dev/null 2>&1 &&
-       java -Xshare:on -XX:SharedArchiveFile="$work/pdftk.jsa" -Xlog:cds*=off "${cmd[@]:1}" \
-         "$work/a.pdf" "$work/b.pdf" cat output "$work/d.pdf" dont_ask >/dev/null 2>&1; then
+       java -XX:-UsePerfData -Xshare:dump -XX:SharedClassListFile="$work/classes" \
+         -XX:SharedArchiveFile="$work/pdftk.jsa" -Xlog:cds*=off "${cmd[@]:1}" >/dev/null 2>&1 &&
+       java -XX:-UsePerfData -Xshare:on -XX:SharedArchiveFile="$work/pdftk.jsa" -Xlog:cds*=off \
+         "${cmd[@]:1}" "$work/a.pdf" "$work/b.pdf" cat output "$work/d.pdf" dont_ask >/dev/null 2>&1; then
       mv -f "$work/pdftk.jsa" "$dest/pdftk.jsa.new"
       mv -f "$dest/pdftk.jsa.new" "$dest/pdftk.jsa"
       printf '%s\n' "$stamp" > "$dest/pdftk.jsa.stamp"

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The suite under the sanitizers, each in a build folder of its own:
 #  - build-asan: everything with AddressSanitizer and UndefinedBehaviorSanitizer, every test run;
-#  - build-tsan: the page renderer, the viewer control, the recognition run and the media
-#    component's class ids asked from two threads, with ThreadSanitizer.
+#  - build-tsan: the page renderer, the viewer control, the recognition run, the media
+#    component's class ids asked from two threads and the tests' own process table, with
+#    ThreadSanitizer.
+# Run by root, the data-safety tests of each run again as an unprivileged user.
 # Any sanitizer report fails the run, a report from a program a test started included.
 #   tools/test-sanitizers.sh [-j JOBS]      (JOBS: build and test jobs, default all cores)
 set -euo pipefail
@@ -26,15 +28,20 @@ echo "== AddressSanitizer + UndefinedBehaviorSanitizer (build-asan)"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMIDOC_SANITIZE=address,undefined >/dev/null
 cmake --build build-asan -j"$jobs" >/dev/null
 run_ctest ASan/UBSan build-asan --output-on-failure -j"$jobs" --timeout 900 || failed=1
+run_ctest_unprivileged ASan/UBSan build-asan --output-on-failure -j"$jobs" --timeout 900 \
+  -R "$data_safety_tests" || failed=1
 
 echo "== ThreadSanitizer (build-tsan)"
 tsan_targets=(recognition_renderer_test recognition_run_test recognition_badinput_test
               recognition_dialog_test recognition_realengine_test recognition_data_safety_test
-              recognition_failure_test lumidocwin_pdfview_test clipsight_tests)
+              recognition_failure_test lumidocwin_pdfview_test clipsight_tests
+              components_private_process_table_test)
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMIDOC_SANITIZE=thread >/dev/null
 cmake --build build-tsan -j"$jobs" --target "${tsan_targets[@]}" >/dev/null
 run_ctest TSan build-tsan --output-on-failure -j"$jobs" --timeout 900 \
-  -R '^(PageRenderer|PdfViewTest|Recognition[A-Za-z]*|RealEngine|frmOCR|ObjectsControlThreadsTest)\.' || failed=1
+  -R '^(PageRenderer|PdfViewTest|Recognition[A-Za-z]*|RealEngine|frmOCR|ObjectsControlThreadsTest|PrivateProcessTable)\.' || failed=1
+run_ctest_unprivileged TSan build-tsan --output-on-failure -j"$jobs" --timeout 900 \
+  -R "$data_safety_tests" || failed=1
 
 if compgen -G "$reports/*" >/dev/null; then
   echo "sanitizer reports (asan.*, ubsan.*: build-asan; tsan.*: build-tsan):"

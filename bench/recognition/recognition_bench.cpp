@@ -29,6 +29,7 @@
 #include "forms/MessageBox.h"
 #include "frmOCR.h"
 #include "pdfrender/PageRenderer.h"
+#include "win/WinPath.h"
 
 namespace {
 
@@ -80,6 +81,19 @@ double nowMs() {
         .count();
 }
 
+// What the run showed last, for a run that did not complete.
+QString runMessage(const forms::ScriptedUi& ui) {
+    if (ui.shown.isEmpty()) return "the run showed no message";
+    return "the run said \"" + ui.shown.last().title + ": " +
+           QString(ui.shown.last().prompt).replace("\r\n", " | ") + "\"";
+}
+
+// Measuring stops: why, and a non-zero exit.
+int cannotMeasure(const QString& why) {
+    std::fprintf(stderr, "cannot measure: %s\n", qPrintable(why));
+    return 1;
+}
+
 double peakMB(int who) {
     rusage usage{};
     getrusage(who, &usage);
@@ -92,10 +106,8 @@ double peakMB(int who) {
 int hugePage(const QString& drive) {
     QDir().mkpath(drive + "/bench");
     QFile::remove(drive + "/bench/huge.pdf");
-    if (!QFile::copy(LUMIDOC_HUGE_PAGE_PDF, drive + "/bench/huge.pdf")) {
-        std::fprintf(stderr, "cannot copy %s\n", LUMIDOC_HUGE_PAGE_PDF);
-        return 1;
-    }
+    if (!QFile::copy(LUMIDOC_HUGE_PAGE_PDF, drive + "/bench/huge.pdf"))
+        return cannotMeasure(QString("%1 cannot be copied to drive C").arg(LUMIDOC_HUGE_PAGE_PDF));
     DocPath = "C:\\bench\\huge.pdf";
     DocPassword = "";
     QElapsedTimer t;
@@ -143,6 +155,11 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QTemporaryDir drive;
+    // Marked as the suite's own before the document goes in, so the run takes it as drive C.
+    QFile mark(drive.path() + "/" + win::kDriveCMark);
+    if (!mark.open(QIODevice::WriteOnly))
+        return cannotMeasure("drive C cannot be marked: " + mark.errorString());
+    mark.close();
     qputenv("LUMIDOC_DRIVE_C", drive.path().toLocal8Bit());
     const QString folder = QCoreApplication::applicationDirPath();
     if (!QFile::exists(folder + "/bench-copy") ||
@@ -191,19 +208,19 @@ int main(int argc, char** argv) {
 
     std::vector<double> engineStart, engineEnd;
     QFile log(engineLog);
-    log.open(QIODevice::ReadOnly);
-    for (const QByteArray& l : log.readAll().split('\n')) {
+    const QByteArray logged = log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
+    for (const QByteArray& l : logged.split('\n')) {
         const QList<QByteArray> t = l.split(' ');
         if (t.size() != 2) continue;
         // Seconds with the locale's decimal mark.
         engineStart.push_back(QByteArray(t[0]).replace(',', '.').toDouble() * 1000);
         engineEnd.push_back(QByteArray(t[1]).replace(',', '.').toDouble() * 1000);
     }
-    if (int(marks.size()) != kPages || int(engineStart.size()) != kPages) {
-        std::fprintf(stderr, "run incomplete: %zu pages marked, %zu engine runs\n", marks.size(),
-                     engineStart.size());
-        return 1;
-    }
+    if (int(marks.size()) != kPages || int(engineStart.size()) != kPages)
+        return cannotMeasure(QString("run incomplete: %1 pages marked, %2 engine runs; %3")
+                                 .arg(marks.size())
+                                 .arg(engineStart.size())
+                                 .arg(runMessage(ui)));
     // Per page, from its start (PBS 25) to the next page's start (the last to the run's end):
     // the engine, the 500 ms pause, and ours: rendering (25 to 50), the engine's end to the
     // pause (the runner's polling and the text check), and the rest (engine start, text
@@ -211,10 +228,8 @@ int main(int argc, char** argv) {
     std::vector<double> render, engine, page, overhead, poll, rest;
     for (int i = 0; i < kPages; ++i) {
         const auto& m = marks[i];
-        if (m.size() < 4) {
-            std::fprintf(stderr, "page %d: progress marks missing\n", i + 1);
-            return 1;
-        }
+        if (m.size() < 4)
+            return cannotMeasure(QString("page %1: progress marks missing").arg(i + 1));
         const double pageEnd = i + 1 < kPages ? marks[i + 1][0] : start + total;
         render.push_back(m[1] - m[0]);
         engine.push_back(engineEnd[i] - engineStart[i]);
@@ -232,25 +247,34 @@ int main(int argc, char** argv) {
         QElapsedTimer t;
         t.start();
         const int h = pdfrender::OpenPDF(DocPath, "");
-        pdfrender::ExportTIF(h, "C:\\render\\", "", 300, 300, p, p, nullptr, pdfrender::kTifGrey,
-                             pdfrender::kTifUncompressed);
+        const int exported = pdfrender::ExportTIF(h, "C:\\render\\", "", 300, 300, p, p, nullptr,
+                                                  pdfrender::kTifGrey, pdfrender::kTifUncompressed);
         pdfrender::ClosePDF(h);
         ours.push_back(t.nsecsElapsed() / 1e6);
         t.restart();
-        QProcess::execute("pdftoppm", {"-r", "300", "-tiff", "-gray", "-f", QString::number(p),
-                                       "-l", QString::number(p), docHost, work + "/ppm"});
+        const int ppm =
+            QProcess::execute("pdftoppm", {"-r", "300", "-tiff", "-gray", "-f", QString::number(p),
+                                           "-l", QString::number(p), docHost, work + "/ppm"});
         theirs.push_back(t.nsecsElapsed() / 1e6);
+        if (exported < 0)
+            return cannotMeasure(QString("the renderer did not write page %1").arg(p));
+        if (ppm != 0)
+            return cannotMeasure(QString("pdftoppm failed on page %1 (%2)").arg(p).arg(ppm));
     }
     QElapsedTimer t;
     t.start();
     const int h = pdfrender::OpenPDF(DocPath, "");
-    pdfrender::ExportTIF(h, "C:\\render\\", "all", 300, 300, 1, kPages, nullptr,
-                         pdfrender::kTifGrey, pdfrender::kTifUncompressed);
+    const int exported =
+        pdfrender::ExportTIF(h, "C:\\render\\", "all", 300, 300, 1, kPages, nullptr,
+                             pdfrender::kTifGrey, pdfrender::kTifUncompressed);
     pdfrender::ClosePDF(h);
     const double oursAll = t.nsecsElapsed() / 1e6;
     t.restart();
-    QProcess::execute("pdftoppm", {"-r", "300", "-tiff", "-gray", docHost, work + "/all"});
+    const int ppm =
+        QProcess::execute("pdftoppm", {"-r", "300", "-tiff", "-gray", docHost, work + "/all"});
     const double theirsAll = t.nsecsElapsed() / 1e6;
+    if (exported < 0) return cannotMeasure("the renderer did not write the document");
+    if (ppm != 0) return cannotMeasure(QString("pdftoppm failed on the document (%1)").arg(ppm));
 
     QTextStream out(stdout);
     out << "Recognition run, " << kPages << " US Letter pages at 300 dpi, all pages\n";

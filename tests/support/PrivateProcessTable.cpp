@@ -4,7 +4,6 @@
 #include <linux/capability.h>
 #include <sched.h>
 #include <signal.h>
-#include <strings.h>
 #include <sys/mount.h>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
@@ -57,10 +56,14 @@ int waitFor(pid_t child) {
 }
 
 // Inside a user namespace the process holds every capability over the files of its own user;
-// the tests must meet read-only files and folders as the user does.
-void dropCapabilities() {
+// the tests must meet read-only files and folders as the user does. Only the right to mount is
+// kept, which reaches no further than the namespaces' own mount tables: a test mounts a file
+// system of its own there.
+void dropCapabilitiesButMount() {
     __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
     __user_cap_data_struct data[2] = {};
+    data[CAP_TO_INDEX(CAP_SYS_ADMIN)].effective = data[CAP_TO_INDEX(CAP_SYS_ADMIN)].permitted =
+        CAP_TO_MASK(CAP_SYS_ADMIN);
     syscall(SYS_capset, &header, data);
 }
 
@@ -103,7 +106,7 @@ void makeTable(int report, pid_t testProgram) {
         tell(report, failure("/proc cannot be mounted in the PID namespace"));
         _exit(1);
     }
-    if (userNamespace) dropCapabilities();
+    if (userNamespace) dropCapabilitiesButMount();
     tell(report, kInTheTable);
     ::close(report);
 }
@@ -120,7 +123,9 @@ std::string tryTable() {
     if (pipe2(report, O_CLOEXEC) != 0) return failure("no PID namespace can be tried");
     std::fflush(nullptr);
     const pid_t testProgram = getpid();
-    const pid_t trying = fork();
+    // Not fork(): ThreadSanitizer's starts the sanitizer's thread in the child, and a process
+    // of two threads may make no user namespace. The child only makes namespaces and forks.
+    const pid_t trying = pid_t(syscall(SYS_clone, SIGCHLD, nullptr, nullptr, nullptr, 0));
     if (trying < 0) {
         const std::string reason = failure("no PID namespace can be tried");
         ::close(report[0]);
@@ -156,11 +161,6 @@ bool hasPrivateProcessTable() { return isPrivate; }
 
 std::string privateProcessTableMissing() {
     return "needs a process table of its own, and " + whyNot;
-}
-
-bool privateProcessTableDemanded() {
-    const char* ci = getenv("CI");
-    return ci && (strcasecmp(ci, "true") == 0 || std::strcmp(ci, "1") == 0);
 }
 
 }  // namespace testing_support

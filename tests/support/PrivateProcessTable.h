@@ -5,6 +5,8 @@
 // the reason, or fails under CI=true, and every other test runs as usual.
 #include <string>
 
+#include "TestSupport.h"
+
 namespace testing_support {
 
 // Called by the test main before anything else (no threads yet). A child tries to make the
@@ -18,15 +20,9 @@ bool hasPrivateProcessTable();
 // What a test that needs the table says when there is none.
 std::string privateProcessTableMissing();
 
-// CI=true: a test that needs the table fails without it instead of being skipped.
-bool privateProcessTableDemanded();
-
 }  // namespace testing_support
 
 // The first statement of a test whose code ends or signals processes by name.
-#define LUMIDOC_TEST_NEEDS_PRIVATE_PROCESS_TABLE()                                        \
-    if (testing_support::hasPrivateProcessTable()) {                                      \
-    } else if (testing_support::privateProcessTableDemanded())                            \
-        FAIL() << testing_support::privateProcessTableMissing() << " (CI=true requires it)"; \
-    else                                                                                  \
-        GTEST_SKIP() << testing_support::privateProcessTableMissing()
+#define LUMIDOC_TEST_NEEDS_PRIVATE_PROCESS_TABLE()                       \
+    LUMIDOC_TEST_RUNS_ONLY_IF(testing_support::hasPrivateProcessTable(), \
+                              testing_support::privateProcessTableMissing())

@@ -54,4 +54,17 @@ int runProgram(const QString& program, const QStringList& arguments);
 // Runs the event loop until the predicate holds or the time runs out; returns the predicate.
 bool waitUntil(const std::function<bool()>& predicate, int timeoutMs = 10000);
 
+// CI=true: a test that cannot run here fails instead of being skipped, so that a run cannot
+// pass having left out what matters.
+bool everyTestDemanded();
+
 }  // namespace testing_support
+
+// Goes on where `canRun` holds; else ends the test, skipped with the reason, or failed with it
+// under CI=true.
+#define LUMIDOC_TEST_RUNS_ONLY_IF(canRun, reason)       \
+    if (canRun) {                                       \
+    } else if (testing_support::everyTestDemanded())    \
+        FAIL() << (reason) << " (CI=true requires it)"; \
+    else                                                \
+        GTEST_SKIP() << (reason)

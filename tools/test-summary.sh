@@ -25,7 +25,6 @@ print_test_summary() {
   if [ -s "$LUMIDOC_TEST_SUMMARY" ]; then cat "$LUMIDOC_TEST_SUMMARY"; else echo "no tests were run"; fi
 }
 
-ci_run() { case ${CI:-} in [Tt][Rr][Uu][Ee] | 1) return 0 ;; *) return 1 ;; esac; }
 
 # The reasons come from GoogleTest's own lines: the text under "file:line: Skipped", and for a
 # failure the message of an explicit FAIL().

@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include "ConversionFixture.h"
+#include "ScopedEnvironment.h"
 #include "PictureDecoder.h"
 
 using testing_support::readFile;
@@ -167,6 +168,7 @@ TEST_F(DecoderFailures, WithoutDescriptorsToSpareNoDecoderRuns) {
 
 TEST_F(DecoderFailures, WhileTheRunWaitsTheWindowLivesAndClosingItEndsTheDecoder) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
+    testing_support::TemporaryFolderForChildren scratch;
     // A decoder that never answers, and says who it is.
     standIn("echo $$ > \"${0%/*}/pid\"; exec sleep 30");
     const QString pidFile = program.hostPath("pid");

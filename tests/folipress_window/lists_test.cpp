@@ -6,7 +6,6 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMouseEvent>
-#include <QTemporaryDir>
 
 #include "DOSOutputs.h"
 #include "WindowFixture.h"
@@ -363,10 +362,7 @@ TEST_F(Lists, ADragOverTheListUncoversIt) {
 
 TEST(ListsExit, ExitByButtonMenuOrCloseBoxEndsTheProgram) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    // The program ends without unwinding, so each child makes its scratch inside this test's.
-    QTemporaryDir scratch;
-    const QByteArray scratchPath = QFile::encodeName(scratch.path());
-    testing_support::ScopedEnvironment temporary{{"TMPDIR", scratchPath.constData()}};
+    testing_support::TemporaryFolderForChildren scratch;
     const auto exitsBy = [](const std::function<void(frmPrinting&)>& action) {
         WindowParts f;
         f.w->show();

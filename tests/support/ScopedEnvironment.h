@@ -37,3 +37,23 @@ private:
 };
 
 }  // namespace testing_support
+
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace testing_support {
+
+// For a death test whose child ends without unwinding, so its fixture's folders would stay: the
+// child (which inherits the environment) makes its temporary folders inside this one, which
+// goes with the test.
+class TemporaryFolderForChildren {
+public:
+    TemporaryFolderForChildren() : path_(QFile::encodeName(dir_.path())), env_{{"TMPDIR", path_.constData()}} {}
+
+private:
+    QTemporaryDir dir_;
+    QByteArray path_;
+    ScopedEnvironment env_;
+};
+
+}  // namespace testing_support

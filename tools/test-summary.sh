@@ -50,9 +50,12 @@ summarise_tests() {
 }
 
 # A fresh scratch for one run of tests, its path in $tests_scratch: home/ and tmp/ for them.
+# The temporary folder is open to all as /tmp is, since tests play other users in it.
 new_tests_scratch() {
   scratch_dir tests_scratch
-  mkdir -m 700 "$tests_scratch/home" "$tests_scratch/tmp"
+  chmod 711 "$tests_scratch"
+  mkdir -m 700 "$tests_scratch/home"
+  mkdir -m 1777 "$tests_scratch/tmp"
 }
 
 # What the tests left in their home and temporary folder: "nothing", or how much and what.

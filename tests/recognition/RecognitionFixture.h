@@ -25,6 +25,7 @@
 #include "TestSupport.h"
 #include "forms/MessageBox.h"
 #include "frmOCR.h"
+#include "win/ProcessTable.h"
 #include "win/WinPath.h"
 #include "PrivateProcessTable.h"
 #include "SmallFileSystem.h"
@@ -190,6 +191,11 @@ struct RunHarness {
         installStandInEngine(engineLog);
         installWordPadRecorder(wordpadLog);
         StopRequested = false;
+    }
+    // The run starts WordPad and does not wait for it: its recorder must be done writing into
+    // drive C before the drive goes, or the drive's folder stays with the log in it.
+    ~RunHarness() {
+        testing_support::waitUntil([] { return !win::isImageRunning("wordpad.exe"); }, 10000);
     }
     // Result files in C:\out\ (host paths).
     QStringList results(const QString& folder = "out") const {

@@ -11,6 +11,7 @@
 #include "DecoderProcess.h"
 #include "DecoderProtocol.h"
 #include "forms/App.h"
+#include "pdfwrite/PageImage.h"
 #include "win/FileSystem.h"
 #include "win/RuntimeError.h"
 #include "win/SafeTree.h"
@@ -87,37 +88,17 @@ std::unique_ptr<DecoderProcess> startDecoder(const QStringList& arguments, int i
                                             input, output, wallSeconds);
 }
 
-quint32 le32(const unsigned char* p) {
-    return quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24;
-}
-quint16 le16(const unsigned char* p) { return quint16(p[0] | p[1] << 8); }
-
 // True when the file is the page bitmap asked for, in the one form the page writer reads
-// straight from the file and never decodes: "BM", a 40-byte header, uncompressed, bottom-up,
-// exactly width x height pixels of 24-bit colour right behind the header or of 8-bit greys
-// behind the grey ramp, and exactly as long as its rows.
+// straight from the file and never decodes, with nothing more: exactly width x height pixels,
+// bottom-up, right behind a 40-byte header (and the grey ramp), and exactly as long as its rows.
 bool isPageBitmap(int fd, long long width, long long height, bool& grey) {
-    unsigned char h[54 + 1024];
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || st.st_size < 54 || ::pread(fd, h, 54, 0) != 54) return false;
-    const unsigned bits = le16(h + 28);
-    grey = bits == 8;
-    const quint32 pixels = grey ? 54 + 1024 : 54;
-    if (h[0] != 'B' || h[1] != 'M' || le32(h + 10) != pixels || le32(h + 14) != 40 ||
-        qint32(le32(h + 18)) != width || qint32(le32(h + 22)) != height || le16(h + 26) != 1 ||
-        (bits != 24 && bits != 8) || le32(h + 30) != 0)
-        return false;
-    const quint64 stride = ((quint64(width) * bits + 31) / 32) * 4;
-    if (quint64(st.st_size) != pixels + stride * quint64(height) || le32(h + 2) != quint64(st.st_size))
-        return false;
-    if (!grey) return true;
-    const quint32 used = le32(h + 46);
-    if ((used != 0 && used != 256) || ::pread(fd, h + 54, 1024, 54) != 1024) return false;
-    for (int i = 0; i < 256; ++i) {
-        const unsigned char* c = h + 54 + 4 * i;
-        if (c[0] != i || c[1] != i || c[2] != i) return false;
-    }
-    return true;
+    pdfbox::PlainBitmap b;
+    if (!pdfbox::readPlainBitmap(fd, b)) return false;
+    grey = b.grey;
+    const std::uint32_t pixels = b.grey ? 54 + 1024 : 54;
+    return b.infoSize == 40 && b.pixels == pixels && b.bottomUp && b.width == width &&
+           b.height == height && b.fileSize == pixels + b.stride * b.height &&
+           b.declaredSize == b.fileSize;
 }
 
 }  // namespace

@@ -128,33 +128,14 @@ private:
     BmpStrips() = default;
 
     bool readHeader() {
-        unsigned char h[54];
-        struct stat st;
-        if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) return false;
-        if (::pread(fd_, h, sizeof h, 0) != ssize_t(sizeof h) || h[0] != 'B' || h[1] != 'M') return false;
-        const quint32 infoSize = le32(h + 14);
-        const qint32 w = qint32(le32(h + 18));
-        const qint32 hh = qint32(le32(h + 22));
-        const unsigned bits = le16(h + 28);
-        if (infoSize < 40 || le16(h + 26) != 1 || le32(h + 30) != 0 /* BI_RGB */) return false;
-        if (w <= 0 || hh == 0 || hh == INT32_MIN || (bits != 24 && bits != 8)) return false;
-        width_ = unsigned(w);
-        height_ = unsigned(hh < 0 ? -hh : hh);
-        bottomUp_ = hh > 0;
-        grey_ = bits == 8;
-        stride_ = ((quint64(width_) * bits + 31) / 32) * 4;
-        pixels_ = le32(h + 10);
-        if (grey_) {
-            // Only the grey ramp: each byte is the grey it shows.
-            const quint32 used = le32(h + 46);
-            if (used != 0 && used != 256) return false;
-            unsigned char pal[1024];
-            if (::pread(fd_, pal, sizeof pal, off_t(14) + infoSize) != ssize_t(sizeof pal)) return false;
-            for (int i = 0; i < 256; ++i) {
-                if (pal[4 * i] != i || pal[4 * i + 1] != i || pal[4 * i + 2] != i) return false;
-            }
-        }
-        if (quint64(pixels_) + quint64(stride_) * height_ > quint64(st.st_size)) return false;
+        PlainBitmap b;
+        if (!readPlainBitmap(fd_, b)) return false;
+        width_ = b.width;
+        height_ = b.height;
+        grey_ = b.grey;
+        bottomUp_ = b.bottomUp;
+        stride_ = b.stride;
+        pixels_ = b.pixels;
         strip_.resize(std::max<size_t>(stride_, size_t(1) << 20));
         return true;
     }
@@ -165,6 +146,45 @@ private:
     bool bottomUp_ = true;
     std::vector<unsigned char> strip_;
 };
+
+}  // namespace
+
+bool readPlainBitmap(int fd, PlainBitmap& out) {
+    unsigned char h[54];
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    if (::pread(fd, h, sizeof h, 0) != ssize_t(sizeof h) || h[0] != 'B' || h[1] != 'M') return false;
+    PlainBitmap b;
+    b.infoSize = le32(h + 14);
+    const qint32 w = qint32(le32(h + 18));
+    const qint32 hh = qint32(le32(h + 22));
+    const unsigned bits = le16(h + 28);
+    if (b.infoSize < 40 || le16(h + 26) != 1 || le32(h + 30) != 0 /* BI_RGB */) return false;
+    if (w <= 0 || hh == 0 || hh == INT32_MIN || (bits != 24 && bits != 8)) return false;
+    b.width = unsigned(w);
+    b.height = unsigned(hh < 0 ? -hh : hh);
+    b.bottomUp = hh > 0;
+    b.grey = bits == 8;
+    b.stride = ((quint64(b.width) * bits + 31) / 32) * 4;
+    b.pixels = le32(h + 10);
+    b.declaredSize = le32(h + 2);
+    b.fileSize = quint64(st.st_size);
+    if (b.grey) {
+        // Only the grey ramp: each byte is the grey it shows.
+        const quint32 used = le32(h + 46);
+        if (used != 0 && used != 256) return false;
+        unsigned char pal[1024];
+        if (::pread(fd, pal, sizeof pal, off_t(14) + b.infoSize) != ssize_t(sizeof pal)) return false;
+        for (int i = 0; i < 256; ++i) {
+            if (pal[4 * i] != i || pal[4 * i + 1] != i || pal[4 * i + 2] != i) return false;
+        }
+    }
+    if (quint64(b.pixels) + b.stride * b.height > b.fileSize) return false;
+    out = b;
+    return true;
+}
+
+namespace {
 
 // Any other picture, decoded whole by the image library.
 class DecodedPicture : public PagePicture {

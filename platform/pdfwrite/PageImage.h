@@ -6,6 +6,7 @@
 #include "pdfwrite/PageForm.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,6 +16,24 @@ namespace pdfbox {
 // From this JPEG quality on (the window calls it "Best") the colour channels keep their full
 // resolution (4:4:4); below it they are halved each way (4:2:0), as most JPEG encoders do.
 constexpr int kFullColourQuality = 80;
+
+// A BMP in the form a page reads straight from its file, never decoding it: uncompressed,
+// 24-bit colour or 8-bit greys behind the grey ramp as palette.
+struct PlainBitmap {
+    unsigned width = 0;
+    unsigned height = 0;
+    bool grey = false;
+    bool bottomUp = true;
+    std::uint64_t stride = 0;        // bytes of a row in the file
+    std::uint32_t pixels = 0;        // where the rows start
+    std::uint32_t infoSize = 0;      // bytes of the header after the file header
+    std::uint32_t declaredSize = 0;  // the file's length as its header gives it
+    std::uint64_t fileSize = 0;      // its length on the disk
+};
+
+// Reads the layout of such a bitmap from an open file; false when the file is no such bitmap
+// or too short for its rows.
+bool readPlainBitmap(int fd, PlainBitmap& out);
 
 // A picture opened for a page, handing out its rows from the top: one byte a pixel when grey,
 // else three in blue, green, red order.

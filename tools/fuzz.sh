@@ -7,9 +7,9 @@
 #     -j JOBS, --jobs JOBS   jobs for the build and fuzz targets run at once (default: all cores)
 #     LUMIDOC_FUZZ_BUILD     the build folder (default build-fuzz)
 # Targets are the fuzz_<name> programs of clipsight/fuzz/ (corpora tests/data/media/corpus/<name>/)
-# and form/Folipress/decoder/fuzz/ (corpus tests/data/pictures/corpus/). A crash leaves its input
-# in <build>/fuzz-artifacts/; once fixed, copy it into the target's corpus folder so the replay
-# keeps checking it.
+# and form/Folipress/decoder/fuzz/ (corpus: the picture fixtures, tests/data/pictures/). A crash
+# leaves its input in <build>/fuzz-artifacts/; once fixed, copy it into the target's corpus
+# folder so the replay keeps checking it.
 # Without clang++ this prints a note and succeeds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -31,7 +31,7 @@ for n in "$seconds" "$jobs"; do
 done
 build=${LUMIDOC_FUZZ_BUILD:-build-fuzz}
 # corpus NAME: the regression corpus of target fuzz_NAME.
-corpus() { [ "$1" = picture_header ] && echo tests/data/pictures/corpus || echo "tests/data/media/corpus/$1"; }
+corpus() { [ "$1" = picture_header ] && echo tests/data/pictures || echo "tests/data/media/corpus/$1"; }
 
 if ! command -v clang++ >/dev/null 2>&1; then
   echo "fuzz: clang++ not found; fuzzing skipped"

@@ -5,7 +5,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -54,16 +53,6 @@ bool findSystemLink(SystemLink& found) {
         ::closedir(d);
     }
     return false;
-}
-
-// Once per thread that mounts: a mount table of its own, so nothing mounted reaches another
-// process or outlives the test program.
-int enterOwnMountTable() {
-    static const int entered = [] {
-        if (::unshare(CLONE_NEWNS) != 0) return errno;
-        return ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 ? 0 : errno;
-    }();
-    return entered;
 }
 
 }  // namespace

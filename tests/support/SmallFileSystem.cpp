@@ -3,25 +3,20 @@
 #include <QDir>
 #include <QFile>
 
-#include <sched.h>
 #include <sys/mount.h>
 #include <sys/statvfs.h>
 
 #include <cerrno>
 #include <cstring>
 
+#include "TestSupport.h"
+
 namespace testing_support {
 
 SmallFileSystem::SmallFileSystem(const QString& hostFolder, const QByteArray& options)
     : folder_(QFile::encodeName(hostFolder)) {
     QDir().mkpath(hostFolder);
-    // Once per program: a mount table of its own, so that nothing mounted here reaches another
-    // process, nor outlives the test program.
-    static const int entered = [] {
-        if (::unshare(CLONE_NEWNS) != 0) return errno;
-        return ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 ? 0 : errno;
-    }();
-    int error = entered;
+    int error = enterOwnMountTable();
     if (!error && ::mount("lumidoc-test", folder_.constData(), "tmpfs", MS_NOSUID | MS_NODEV,
                           options.constData()) != 0)
         error = errno;

@@ -1,6 +1,8 @@
 #include "TestSupport.h"
 
+#include <sched.h>
 #include <spawn.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -115,6 +117,14 @@ int runProgram(const QString& program, const QStringList& arguments) {
         if (errno != EINTR) return -1;
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int enterOwnMountTable() {
+    static const int entered = [] {
+        if (::unshare(CLONE_NEWNS) != 0) return errno;
+        return ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 ? 0 : errno;
+    }();
+    return entered;
 }
 
 bool everyTestDemanded() {

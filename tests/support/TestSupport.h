@@ -54,6 +54,11 @@ int runProgram(const QString& program, const QStringList& arguments);
 // Runs the event loop until the predicate holds or the time runs out; returns the predicate.
 bool waitUntil(const std::function<bool()>& predicate, int timeoutMs = 10000);
 
+// Once per program, on the thread that mounts (the window thread): a mount table of its own, so
+// that nothing a test mounts reaches another process or outlives the test program. 0, or the
+// error that kept it from being made.
+int enterOwnMountTable();
+
 // CI=true: a test that cannot run here fails instead of being skipped, so that a run cannot
 // pass having left out what matters.
 bool everyTestDemanded();

@@ -84,7 +84,7 @@ def sgi(w, h):
 def dds(w, h):
     le = lambda *v: struct.pack("<%dI" % len(v), *v)
     return (b"DDS " + le(124, 0x100F, h, w, w * 3) + bytes(52) + le(32, 0x40, 0, 24, 0xFF0000, 0xFF00, 0xFF, 0, 0x1000)
-            + bytes(12) + b"D" * (w * h * 3))
+            + bytes(16) + b"D" * (w * h * 3))
 
 
 def xbm(w, h):

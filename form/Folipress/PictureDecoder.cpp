@@ -72,6 +72,8 @@ Result endedBadly(const End& end) {
             break;
     }
     switch (end.code) {
+        case DecoderProtocol::kCutOff:
+            return failed(Outcome::CutOff, QString());
         case DecoderProtocol::kUnreadable:
         case DecoderProtocol::kSizeDiffers:
         case DecoderProtocol::kNotWritten:
@@ -138,7 +140,7 @@ Result probe(const QString& pictureWinPath) {
     r.formatName = QString::fromStdString(answer.formatName);
     r.size = answer.size;
     if (answer.format < 0 || (answer.size.knowable && !answer.size.known)) r.outcome = Outcome::NotPicture;
-    else if (answer.size.known && answer.size.tooLarge()) r.outcome = Outcome::TooLarge;
+    else if (answer.size.known && (answer.size.tooLarge() || answer.size.tooLong())) r.outcome = Outcome::TooLarge;
     else if (!answer.size.known) r.outcome = Outcome::Sizeless;
     else r.outcome = Outcome::Done;
     return r;
@@ -147,7 +149,9 @@ Result probe(const QString& pictureWinPath) {
 PageDecoding::PageDecoding(const Result& probed, const QString& pictureWinPath, const QString& bitmapWinPath)
     : probed_(probed), bitmapWinPath_(bitmapWinPath), failed_(failed(Outcome::NotPicture, QString())) {
     const long long width = probed.size.width, height = probed.size.height;
-    if (probed.outcome != Outcome::Done || width <= 0 || height <= 0 || probed.size.tooLarge()) return;
+    if (probed.outcome != Outcome::Done || width <= 0 || height <= 0 || probed.size.tooLarge() ||
+        probed.size.tooLong())
+        return;
     const Fd picture(openPicture(pictureWinPath));
     if (picture.fd < 0) return;
     try {

@@ -19,7 +19,8 @@ namespace PictureDecoder {
 enum class Outcome {
     Done,
     NotPicture,  // missing, empty, no picture the library reads, or damaged
-    TooLarge,    // its header gives more pixels than the bound
+    CutOff,      // its data ends before the picture does
+    TooLarge,    // its header gives more pixels than the bound, or a side longer than a page's
     Sizeless,    // its format tells no size before it is decoded
     TimedOut,    // the decoder was still at it when its time was up
     Failed,      // the decoder died, or its answer or bitmap was not whole (`why`)

@@ -152,11 +152,15 @@ void frmPrinting::Command3_Click() {
         switch (r.outcome) {
             case Outcome::TooLarge:
                 return QStringLiteral("This picture is too large to convert: %1 x %2 pixels, more "
-                                      "than %3 million pixels for one page.\r\n")
+                                      "than %3 for one page.\r\n")
                            .arg(r.size.width)
                            .arg(r.size.height)
-                           .arg(kMaxPicturePixels / 1000000) +
+                           .arg(r.size.tooLarge() ? QStringLiteral("%1 million pixels").arg(kMaxPicturePixels / 1000000)
+                                                  : QStringLiteral("%1 pixels a side").arg(kMaxPictureSide)) +
                        tail;
+            case Outcome::CutOff:
+                return "This file cannot be converted: it is damaged, cut off before the end of its "
+                       "picture.\r\n" + tail;
             case Outcome::Sizeless:
                 return QStringLiteral("The size of this picture cannot be known before it is decoded "
                                       "(%1 format), and a picture too large for a page could take "

@@ -74,8 +74,11 @@ FIBITMAP* pageForm(FIBITMAP* dib) {
     // 64 bits a pixel and becomes 24 or 32 bits; other one-channel types are scaled to 8 bits.
     FIBITMAP* std8 = type == FIT_UINT16 ? FreeImage_ConvertTo8Bits(dib)
                                         : FreeImage_ConvertToStandardType(dib, TRUE);
-    if (!std8 && (type == FIT_RGB16 || type == FIT_RGBF)) std8 = FreeImage_ConvertTo24Bits(dib);
-    if (!std8 && (type == FIT_RGBA16 || type == FIT_RGBAF)) std8 = FreeImage_ConvertTo32Bits(dib);
+    if (!std8 && type == FIT_RGB16) std8 = FreeImage_ConvertTo24Bits(dib);
+    if (!std8 && type == FIT_RGBA16) std8 = FreeImage_ConvertTo32Bits(dib);
+    // Floating-point colour (high dynamic range) the library turns into 24 bits only by mapping
+    // its tones, as such pictures are shown.
+    if (!std8 && (type == FIT_RGBF || type == FIT_RGBAF)) std8 = FreeImage_ToneMapping(dib, FITMO_DRAGO03);
     if (!std8) return nullptr;
     FIBITMAP* out = standardPageForm(std8);
     if (out != std8) FreeImage_Unload(std8);

@@ -80,6 +80,10 @@ void termOutput(j_compress_ptr cinfo) {
 
 // ---- Pictures ---------------------------------------------------------------------------
 
+// The longest side a JPEG can have.
+constexpr unsigned kMaxJpegSide = 65500;
+const char* const kTooLargeForJpeg = "The picture is too large for a JPEG image (at most 65500 pixels a side)";
+
 quint32 le32(const unsigned char* p) {
     return quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24;
 }
@@ -94,13 +98,13 @@ public:
     }
 
     // nullptr when the file is no plain BMP of 24 bits or of 8-bit greys (another reader
-    // takes it then).
-    static std::unique_ptr<BmpStrips> open(const std::string& hostPath) {
+    // takes it then), or with `error` set when it is one no page can hold.
+    static std::unique_ptr<BmpStrips> open(const std::string& hostPath, std::string& error) {
         const int fd = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) return nullptr;
         std::unique_ptr<BmpStrips> bmp(new BmpStrips);
         bmp->fd_ = fd;
-        return bmp->readHeader() ? std::move(bmp) : nullptr;
+        return bmp->readHeader(error) ? std::move(bmp) : nullptr;
     }
 
     unsigned readRows(unsigned first, unsigned count, const unsigned char** rows) override {
@@ -127,9 +131,14 @@ public:
 private:
     BmpStrips() = default;
 
-    bool readHeader() {
+    bool readHeader(std::string& error) {
         PlainBitmap b;
         if (!readPlainBitmap(fd_, b)) return false;
+        // Before its strip is made: a row may be longer than any strip should be.
+        if (b.width > kMaxJpegSide || b.height > kMaxJpegSide) {
+            error = kTooLargeForJpeg;
+            return false;
+        }
         width_ = b.width;
         height_ = b.height;
         grey_ = b.grey;
@@ -212,11 +221,13 @@ private:
 
 std::unique_ptr<PagePicture> PagePicture::open(const std::string& hostPath, std::string& error) {
     ensureFreeImage();
+    error.clear();
     if (!QFileInfo(QString::fromStdString(hostPath)).isFile()) {
         error = "The picture file does not exist";
         return nullptr;
     }
-    if (std::unique_ptr<BmpStrips> bmp = BmpStrips::open(hostPath)) return bmp;
+    if (std::unique_ptr<BmpStrips> bmp = BmpStrips::open(hostPath, error)) return bmp;
+    if (!error.empty()) return nullptr;
     FREE_IMAGE_FORMAT fif = FreeImage_GetFileType(hostPath.c_str(), 0);
     if (fif == FIF_UNKNOWN) fif = FreeImage_GetFIFFromFilename(hostPath.c_str());
     if (fif == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(fif)) {
@@ -241,8 +252,8 @@ std::unique_ptr<PagePicture> PagePicture::open(const std::string& hostPath, std:
 bool encodeJpeg(PagePicture& picture, int quality, JpegBytes& out, std::string& error) {
     const unsigned w = picture.width();
     const unsigned h = picture.height();
-    if (w == 0 || h == 0 || w > 65500 || h > 65500) {
-        error = "The picture is too large for a JPEG image (at most 65500 pixels a side)";
+    if (w == 0 || h == 0 || w > kMaxJpegSide || h > kMaxJpegSide) {
+        error = kTooLargeForJpeg;
         return false;
     }
     const int q = quality < 1 ? 1 : (quality > 100 ? 100 : quality);

@@ -1,7 +1,8 @@
-// The picture decoder's confinement: its system-call filter leaves it its input, its output and
-// memory, and ends it on anything else; it never outlives the program that started it, and does
-// nothing when it is started wrongly.
+// The picture decoder's confinement: its system-call filter leaves it its input, its output,
+// memory and threads of its own, and ends it on anything else; it never outlives the program
+// that started it, and does nothing when it is started wrongly.
 #include <fcntl.h>
+#include <sched.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/mman.h>
@@ -11,9 +12,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -119,7 +122,14 @@ TEST(DecoderSandbox, LeavesInputOutputAndMemoryAndEndsTheDecoderOnAnythingElse) 
                                                          MAP_PRIVATE | MAP_ANONYMOUS, -1, 0); }, -SIGSYS},
         {"share memory", [] { return ::syscall(SYS_mmap, 0, 4096, PROT_READ | PROT_WRITE,
                                                MAP_SHARED | MAP_ANONYMOUS, -1, 0); }, -SIGSYS},
+        {"start a thread of its own", [] {
+             std::thread([] {}).join();
+             return 0L;
+         }, 0},
         {"start a process", [] { return ::syscall(SYS_clone, SIGCHLD, 0, 0, 0, 0); }, -SIGSYS},
+        {"start a thread in a namespace of its own",
+         [] { return ::syscall(SYS_clone, CLONE_VM | CLONE_FS | CLONE_FILES | CLONE_SIGHAND | CLONE_THREAD | CLONE_NEWNET,
+                               0, 0, 0, 0); }, -SIGSYS},
         {"reach the network", [] { return ::syscall(SYS_socket, AF_INET, SOCK_STREAM, 0); }, -SIGSYS},
         {"signal another process", [] { return ::syscall(SYS_kill, parent, 0); }, -SIGSYS},
     };
@@ -127,15 +137,23 @@ TEST(DecoderSandbox, LeavesInputOutputAndMemoryAndEndsTheDecoderOnAnythingElse) 
 }
 
 TEST(DecoderSandbox, ADecoderEndsWithTheProgramThatStartedIt) {
-    // A go-between starts the decoder on a picture the library loops on and ends at once.
-    const char* picture = LUMIDOC_TEST_DATA "/pictures/hostile-cut.iff";
+    // A go-between starts the decoder on a picture that takes it seconds (16384 x 16384 colour
+    // pixels, held sparsely) and ends at once.
+    const std::string folder = (std::filesystem::temp_directory_path() / "decoder-XXXXXX").string();
+    std::vector<char> name(folder.begin(), folder.end());
+    name.push_back('\0');
+    ASSERT_NE(::mkdtemp(name.data()), nullptr);
+    const std::string pictureFile = std::string(name.data()) + "/large.ppm";
+    std::ofstream(pictureFile) << "P6\n16384 16384\n255\n";
+    std::filesystem::resize_file(pictureFile, 19 + 3ULL * 16384 * 16384);
+    const char* picture = pictureFile.c_str();
     int ends[2];
     ASSERT_EQ(::pipe(ends), 0);
     const pid_t between = ::fork();
     if (between == 0) {
         std::string me = std::to_string(::getpid());
         char* argv[] = {const_cast<char*>("folipress-decoder"), const_cast<char*>("decode"), me.data(),
-                        const_cast<char*>("5"), const_cast<char*>("1000"), const_cast<char*>("36"), nullptr};
+                        const_cast<char*>("7"), const_cast<char*>("16384"), const_cast<char*>("16384"), nullptr};
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 0, picture, O_RDONLY, 0);
@@ -153,8 +171,9 @@ TEST(DecoderSandbox, ADecoderEndsWithTheProgramThatStartedIt) {
     ::close(ends[1]);
     int status = 0;
     ::waitpid(between, &status, 0);
-    // Its CPU time would end it after three seconds; the end of its caller ends it at once.
+    // Its picture would keep it for seconds; the end of its caller ends it at once.
     for (int i = 0; i < 100 && processState(pid) != 0 && processState(pid) != 'Z'; ++i) ::usleep(10000);
     const char state = processState(pid);
     EXPECT_TRUE(state == 0 || state == 'Z') << state;
+    std::filesystem::remove_all(name.data());
 }

@@ -1,5 +1,6 @@
 // The decoder's stream over a descriptor gives the bytes, positions and file a plain file would,
-// whatever mix of small and large reads, seeks and writes the image library makes.
+// whatever mix of small and large reads, seeks and writes the image library makes; once its end
+// is watched, a read past the end ends the program or is cut short, as asked.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -56,4 +57,39 @@ TEST(DescriptorStream, ReadsSeeksAndWritesAsAPlainFile) {
     ASSERT_TRUE(stream.flush());
     EXPECT_EQ(fileOf(fd), model);
     ::close(fd);
+}
+
+TEST(DescriptorStream, AReadPastTheWatchedEndCallsTheHandlerAsAsked) {
+    using PastEnd = DescriptorStream::PastEnd;
+    static int calls = 0;
+    const struct {
+        const char* what;
+        PastEnd mode;
+        long from;
+        std::size_t asked;
+        long fileBytes;  // what the file holds by then (it was 100 when watched)
+        std::size_t given;
+        int calls;
+    } cases[] = {
+        {"within the file", PastEnd::Ends, 80, 20, 100, 20, 0},
+        {"across the end, reading what there is", PastEnd::Short, 90, 20, 100, 10, 0},
+        {"at the end, reading what there is", PastEnd::Short, 100, 20, 100, 0, 0},
+        {"across the end", PastEnd::Ends, 90, 20, 100, 10, 1},
+        {"across the end, reading ahead", PastEnd::EndsAtEnd, 90, 20, 100, 10, 0},
+        {"at the end, reading ahead", PastEnd::EndsAtEnd, 100, 4, 100, 0, 1},
+        {"into a file cut short since", PastEnd::EndsAtEnd, 50, 20, 60, 10, 1},
+    };
+    for (const auto& c : cases) {
+        const int fd = ::memfd_create("stream", 0);
+        ASSERT_EQ(::ftruncate(fd, 100), 0);
+        DescriptorStream stream(fd);
+        calls = 0;
+        stream.watchEnd(100, c.mode, [] { ++calls; });
+        ASSERT_EQ(::ftruncate(fd, c.fileBytes), 0);
+        ASSERT_EQ(stream.seek(c.from, SEEK_SET), 0);
+        char bytes[32];
+        EXPECT_EQ(stream.read(bytes, c.asked), c.given) << c.what;
+        EXPECT_EQ(calls, c.calls) << c.what;
+        ::close(fd);
+    }
 }

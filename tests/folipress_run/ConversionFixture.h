@@ -50,8 +50,8 @@ struct ConversionFixture : ::testing::Test {
         return QDir(driveC.hostPath(folder)).entryList(QDir::Files, QDir::Name);
     }
     // A picture in the pictures folder; its Windows path.
-    QString picture(const QString& name, FREE_IMAGE_FORMAT fif, int w, int h, int bits = 24) {
-        EXPECT_TRUE(runkit::makePicture(pictures.path() + "/" + name, fif, w, h, bits)) << name.toStdString();
+    QString picture(const QString& name, FREE_IMAGE_FORMAT fif, int w, int h, int bits = 24, int flags = -1) {
+        EXPECT_TRUE(runkit::makePicture(pictures.path() + "/" + name, fif, w, h, bits, flags)) << name.toStdString();
         return win::fromHostPath(pictures.path() + "/" + name);
     }
     QString file(const QString& name, const QByteArray& bytes) {

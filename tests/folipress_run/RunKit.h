@@ -13,6 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <string>
+
 #include "TestSupport.h"
 #include "forms/App.h"
 #include "win/WinPath.h"
@@ -27,10 +30,12 @@ inline void initImages() {
     (void)ready;
 }
 
-// A picture of w x h pixels in one colour, saved in the given format. `bits` 48 makes a
-// 16-bit-per-channel picture, 8 a paletted one.
+// A picture of w x h pixels in one colour, saved in the given format with the library's save
+// flags (by default JPEG quality 90, else none). `bits` 48 makes a 16-bit-per-channel picture,
+// 8 a paletted one.
 inline bool makePicture(const QString& hostPath, FREE_IMAGE_FORMAT fif, int w, int h,
-                        int bits = 24, BYTE r = 40, BYTE g = 120, BYTE b = 200) {
+                        int bits = 24, int flags = -1) {
+    const BYTE r = 40, g = 120, b = 200;
     initImages();
     QDir().mkpath(QFileInfo(hostPath).absolutePath());
     FIBITMAP* dib = nullptr;
@@ -59,7 +64,7 @@ inline bool makePicture(const QString& hostPath, FREE_IMAGE_FORMAT fif, int w, i
         }
     }
     const bool ok = FreeImage_Save(fif, dib, hostPath.toLocal8Bit().constData(),
-                                   fif == FIF_JPEG ? 90 : 0) == TRUE;
+                                   flags >= 0 ? flags : fif == FIF_JPEG ? 90 : 0) == TRUE;
     FreeImage_Unload(dib);
     return ok;
 }
@@ -144,6 +149,15 @@ inline void privateRuntimeFolder() {
         return true;
     }();
     (void)set;
+}
+
+// The test program's own peak memory (resident) since the last reset, in MB.
+inline void resetPeakMemory() { std::ofstream("/proc/self/clear_refs") << "5"; }
+inline long peakMegabytes() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6)) / 1024;
+    return -1;
 }
 
 // What the program's ending does in tests: unwinds out of the handler that ended it.

@@ -64,7 +64,8 @@ TEST_F(BadInput, ATruncatedJpegStopsTheRunAndKeepsTheOldDocument) {
     add(cut, "My scan.jpg");
     EXPECT_FALSE(convert());
     ASSERT_EQ(ui.shown.size(), 1);
-    EXPECT_EQ(ui.shown[0].prompt, cannotConvert("My scan.jpg"));
+    EXPECT_EQ(ui.shown[0].prompt, "This file cannot be converted: it is damaged, cut off before the end of its "
+                                  "picture.\r\nMy scan.jpg\r\n\r\nNo PDF document was written.");
     EXPECT_EQ(ui.shown[0].style, forms::vbCritical);
     expectWindowGivenBack();
     EXPECT_EQ(w->pb->value(), 0);

@@ -390,3 +390,18 @@ TEST(PageImage, PlainBitmapsAreReadAsTheyLieAndAFileCutShortFails) {
     EXPECT_EQ(why, "The picture file cannot be read");
     EXPECT_TRUE(pixelRows(*picture).empty());
 }
+
+TEST(PageImage, ABitmapWiderThanAJpegIsRefusedBeforeARowOfItIsRead) {
+    // 268435456 x 1 pixels: one row of 805 MB, in a file that holds it sparsely.
+    QTemporaryDir dir;
+    const QString wide = dir.path() + "/wide.bmp";
+    QByteArray header = bmpFile(1, 1, 24, [](int, int) { return 0; }).left(54);
+    header[18] = 0, header[21] = 0x10;  // width 0x10000000
+    testing_support::writeFile(wide, header);
+    ASSERT_TRUE(QFile::resize(wide, 54 + 3LL * 268435456));
+    runkit::resetPeakMemory();
+    std::string why;
+    EXPECT_FALSE(PagePicture::open(wide.toStdString(), why));
+    EXPECT_EQ(why, "The picture is too large for a JPEG image (at most 65500 pixels a side)");
+    EXPECT_LT(runkit::peakMegabytes(), 100);
+}

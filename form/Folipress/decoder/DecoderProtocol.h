@@ -5,13 +5,14 @@
 // It opens nothing itself.
 //
 //   folipress-decoder probe PARENT EXTENSION
-//       the format the picture's content shows (a WBMP, which has no signature, by its file
+//       the format the picture's content shows (where it shows none, the format of its file
 //       name's EXTENSION) and its size as its header gives it: one answer line (toLine).
 //   folipress-decoder decode PARENT FORMAT WIDTH HEIGHT
 //       the picture decoded in FORMAT, turned into the page bitmap and written as a BMP file:
 //       uncompressed, bottom-up, 24-bit colour or 8-bit greys with the grey ramp as palette.
 //       A picture that decodes to another size than WIDTH x HEIGHT (the probe's answer) is
-//       refused. Standard output is the file the bitmap goes into.
+//       refused, and so is one whose decoding needs bytes beyond the end of its file (cut off).
+//       Standard output is the file the bitmap goes into.
 // PARENT is the caller's process id: the decoder never outlives it.
 //
 // Plain C++: both programs include it.
@@ -37,6 +38,7 @@ enum ExitStatus : int {
     kSizeDiffers = 4,  // decoded, the picture has another size than its header gave
     kNotWritten = 5,   // the bitmap could not be written whole
     kNotConfined = 6,  // the limits could not be taken
+    kCutOff = 7,       // the picture's data ends before the picture does
 };
 
 // The probe's answer.

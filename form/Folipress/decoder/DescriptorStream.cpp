@@ -31,10 +31,24 @@ FreeImageIO* DescriptorStream::io() {
     return &callbacks;
 }
 
+void DescriptorStream::watchEnd(long long size, PastEnd mode, void (*handler)()) {
+    end_ = size;
+    pastEnd_ = mode;
+    handler_ = handler;
+}
+
 std::size_t DescriptorStream::read(void* out, std::size_t n) {
     if (writing_) {
         if (!flush()) return 0;
         writing_ = false;
+    }
+    if (end_ >= 0) {
+        const long long left = std::max(0LL, end_ - static_cast<long long>(tell()));
+        if (static_cast<unsigned long long>(left) < n) {
+            if (handler_ && (pastEnd_ == PastEnd::Ends || (pastEnd_ == PastEnd::EndsAtEnd && left == 0)))
+                handler_();
+            n = std::size_t(left);
+        }
     }
     auto* to = static_cast<unsigned char*>(out);
     std::size_t done = 0;
@@ -59,6 +73,8 @@ std::size_t DescriptorStream::read(void* out, std::size_t n) {
         at_ += take;
         done += take;
     }
+    // The file ended sooner than it did when watched: it is being cut short.
+    if (done < n && end_ >= 0 && handler_ && pastEnd_ != PastEnd::Short) handler_();
     return done;
 }
 

@@ -8,6 +8,14 @@
 
 class DescriptorStream {
 public:
+    // What a read that asks for bytes beyond the end of the file does, once the end is watched.
+    enum class PastEnd {
+        Short,      // gives what there is
+        Ends,       // calls the handler: the reader needs bytes the file does not hold
+        EndsAtEnd,  // gives what there is, and calls the handler on a read that starts at the end
+                    // (for a reader that reads ahead in blocks, past the end of whole files too)
+    };
+
     explicit DescriptorStream(int fd);
     DescriptorStream(const DescriptorStream&) = delete;
     DescriptorStream& operator=(const DescriptorStream&) = delete;
@@ -26,6 +34,11 @@ public:
     // Writes out what is held; false when any write failed.
     bool flush();
 
+    // From now on the file ends after `size` bytes: reads past that never ask the system (a
+    // reader that loops at the end costs nothing), and do as `mode` says, `handler` being what
+    // ends the program. For a stream that is only read.
+    void watchEnd(long long size, PastEnd mode, void (*handler)() = nullptr);
+
 private:
     int fd_;
     std::vector<unsigned char> buffer_;
@@ -34,4 +47,7 @@ private:
     bool writing_ = false;
     bool failed_ = false;
     long long position_ = 0;  // the descriptor's own position
+    long long end_ = -1;      // the file's length, once watched
+    PastEnd pastEnd_ = PastEnd::Short;
+    void (*handler_)() = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "Limits.h"
 
+#include <malloc.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -31,6 +32,9 @@ bool apply(std::uint64_t addressSpace, int cpuSeconds, std::uint64_t fileBytes) 
         r = {l.soft < hard ? l.soft : hard, hard};
         if (::setrlimit(l.resource, &r) != 0) return false;
     }
+    // A library's worker threads take their memory from the one heap: a heap of a thread's own
+    // would hold 64 MB of the address space for nothing.
+    if (::mallopt(M_ARENA_MAX, 1) != 1) return false;
     return ::prctl(PR_SET_DUMPABLE, 0) == 0;
 }
 

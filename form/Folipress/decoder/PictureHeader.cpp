@@ -277,7 +277,8 @@ PictureSize wbmpSize(PictureCursor& in) {
 bool Reads(int format) {
     switch (format) {
         case FIF_GIF: case FIF_IFF: case FIF_J2K: case FIF_JP2: case FIF_SGI: case FIF_DDS:
-        case FIF_WBMP: case FIF_XBM: case FIF_PICT: case FIF_KOALA: case FIF_MNG:
+        case FIF_WBMP: case FIF_XBM: case FIF_PICT: case FIF_KOALA: case FIF_MNG: case FIF_JNG:
+        case FIF_JPEG:
             return true;
         default:
             return false;
@@ -297,7 +298,10 @@ PictureSize Size(int format, PictureSource& source) {
         case FIF_XBM: return XbmHeader::Size(in);
         case FIF_PICT: return PictHeader::Size(in);
         case FIF_KOALA: return sized(320, 200);  // a C64 multicolour screen, always
-        case FIF_MNG: return mngSize(source);
+        case FIF_MNG: case FIF_JNG: return mngSize(source);
+        // The frame header: the library's own header read takes in every scan of a progressive
+        // picture, two bytes a sample.
+        case FIF_JPEG: return JpegHeader::Size(in);
         default: return {};
     }
 }

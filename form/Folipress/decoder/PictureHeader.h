@@ -1,7 +1,8 @@
 #pragma once
 // Picture sizes read from the headers of the formats whose size the image library gives only by
-// decoding the whole picture: GIF, IFF, JPEG 2000 (.jp2 and raw codestreams), SGI, DDS, WBMP,
-// XBM, PICT, KOALA and MNG. The size read is that of the picture the library decodes.
+// decoding the whole picture, or much of it: GIF, IFF, JPEG 2000 (.jp2 and raw codestreams), SGI,
+// DDS, WBMP, XBM, PICT, KOALA, MNG and JNG, and JPEG (progressive ones). The size read is that of
+// the picture the library decodes.
 #include "PictureSize.h"
 #include "PictureSource.h"
 

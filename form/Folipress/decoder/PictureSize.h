@@ -7,6 +7,10 @@
 // picture beyond it is refused by its header before anything is decoded.
 constexpr long long kMaxPicturePixels = 1LL << 28;
 
+// The longest side a page's picture may have: it goes into the page as a JPEG, whose sides end
+// at 65500 pixels.
+constexpr long long kMaxPictureSide = 65500;
+
 struct PictureSize {
     bool known = false;     // false: no size can be read from the header
     bool knowable = true;   // false: the format tells no size before the picture is decoded
@@ -17,4 +21,5 @@ struct PictureSize {
         if (width <= 0 || height <= 0) return false;
         return width > kMaxPicturePixels / height;
     }
+    bool tooLong() const { return width > kMaxPictureSide || height > kMaxPictureSide; }
 };

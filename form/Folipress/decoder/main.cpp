@@ -64,5 +64,5 @@ int main(int argc, char** argv) {
         end(output.write(line.data(), line.size()) && output.flush() ? kDone : kNotWritten);
     }
     // What the picture holds goes with the process: nothing is released.
-    end(PictureDecoding::decode(input, output, int(format), width, height));
+    end(PictureDecoding::decode(input, source, output, int(format), width, height));
 }

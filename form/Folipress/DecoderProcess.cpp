@@ -57,8 +57,9 @@ DecoderProcess::DecoderProcess(const QString& hostPath, const QStringList& argum
     std::vector<char*> argv;
     for (QByteArray& b : argBytes) argv.push_back(b.data());
     argv.push_back(nullptr);
-    // Its decoders' thread pools stay at one thread (the filter allows no other), and its
-    // allocator asks for large pages, which saves it most of its page faults.
+    // OpenMP's pool (the camera-raw decoder's) stays at one thread: one a core, each with its
+    // stack, would take the address space its limit leaves for pixels. Its allocator asks for
+    // large pages, which saves it most of its page faults.
     char threads[] = "OMP_NUM_THREADS=1";
     char pages[] = "GLIBC_TUNABLES=glibc.malloc.hugetlb=1";
     char* envp[] = {threads, pages, nullptr};

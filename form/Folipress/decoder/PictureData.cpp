@@ -157,7 +157,7 @@ Extent pcx(PictureCursor& in) {
     if (encoding != 1) return 128 + height * lineBytes <= end ? Extent::Whole : Extent::Short;
     for (long long row = 0; row < height; ++row) {
         uint32_t count = 0;
-        for (long long x = 0; x < lineBytes; ++x) {
+        for (long long x = 0; x < lineBytes && !in.ended(); ++x) {
             if (count == 0) {
                 const uint32_t code = in.u8();
                 count = 1;
@@ -183,15 +183,21 @@ Extent dds(PictureCursor& in) {
     in.seek(80);
     const uint32_t formatFlags = in.le32(), code = in.le32(), bits = in.le32();
     if (in.ended() || width <= 0 || height <= 0) return Extent::Damaged;
-    long long bytes = 0;
+    const long long held = in.size() - 128;
     if (formatFlags & 0x40) {
+        if (bits == 0 || bits > 128) return Extent::Damaged;
         // (the library's row without a pitch is that of the bitmap it makes: 24 bits for 16)
         const long long used = width * bits / 8, line = bits == 16 ? 3 * width : (width * bits + 7) / 8;
-        bytes = (flags & 0x8 ? pitch : line) * (height - 1) + used;
-    } else if (formatFlags & 0x4) {
-        bytes = (width / 4) * (height / 4) * (code == 0x31545844 ? 8 : 16);  // "DXT1"
+        const long long row = flags & 0x8 ? pitch : line;
+        if (row < 0) return Extent::Damaged;
+        // Divided, so that no size can wrap.
+        return used <= held && (row == 0 || height - 1 <= (held - used) / row) ? Extent::Whole : Extent::Short;
     }
-    return 128 + bytes <= in.size() ? Extent::Whole : Extent::Short;
+    if (formatFlags & 0x4) {
+        const long long blocks = (width / 4) * (height / 4);  // each below 2^29
+        return blocks <= held / (code == 0x31545844 ? 8 : 16) ? Extent::Whole : Extent::Short;  // "DXT1"
+    }
+    return Extent::Whole;
 }
 
 }  // namespace

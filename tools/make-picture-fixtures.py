@@ -134,6 +134,21 @@ def iff(w, h, body=True):
         b"BODY" + be("I", len(pixels)) + pixels if body else b"")
 
 
+def ras(w, h):
+    """A 24-bit Sun raster of plain rows, each padded to 16 bits."""
+    row = bytes((x * 9 + 40) & 0xFF for x in range(w * 3)) + bytes((w * 3) & 1)
+    return be("8I", 0x59A66A95, w, h, 24, len(row) * h, 1, 0, 0) + row * h
+
+
+def pcx(w, h):
+    """A 256-colour PCX: run-length rows of one index each, then the palette."""
+    line = w + (w & 1)
+    header = (bytes([10, 5, 1, 8]) + struct.pack("<4H", 0, 0, w - 1, h - 1) + bytes(53) + bytes([1])
+              + struct.pack("<HH", line, 1)).ljust(128, b"\0")
+    rows = b"".join(bytes([0xC0 | line, y * 7 & 0xFF]) if line < 64 else b"" for y in range(h))
+    return header + rows + b"\x0c" + bytes(range(256)) * 3
+
+
 def wbmp(head, w, h):
     """A WBMP: type 0, the given fixed and extension header bytes, its sizes as multi-byte numbers."""
     def number(n):
@@ -170,6 +185,9 @@ fixtures = {
     "quicktime.pict": quicktime_pict(33, 21),
     "scan.koa": b"\x00\x60" + b"\x11" * 10001,
     "scan.mng": mng(300, 300, 23, 15),
+    "scan.iff": iff(19, 5),
+    "scan.ras": ras(19, 5),
+    "scan.pcx": pcx(19, 5),
     # A small frame around a huge picture: the picture counts.
     "bomb.mng": mng(13, 7, 30000, 30000),
     "bomb.pict": pict(30000, 30000, 13, 7, rows=False),

@@ -122,10 +122,12 @@ TEST(DecoderSandbox, LeavesInputOutputAndMemoryAndEndsTheDecoderOnAnythingElse) 
                                                          MAP_PRIVATE | MAP_ANONYMOUS, -1, 0); }, -SIGSYS},
         {"share memory", [] { return ::syscall(SYS_mmap, 0, 4096, PROT_READ | PROT_WRITE,
                                                MAP_SHARED | MAP_ANONYMOUS, -1, 0); }, -SIGSYS},
+#ifndef __SANITIZE_ADDRESS__  // whose own thread start makes calls the decoder, built without it, never makes
         {"start a thread of its own", [] {
              std::thread([] {}).join();
              return 0L;
          }, 0},
+#endif
         {"start a process", [] { return ::syscall(SYS_clone, SIGCHLD, 0, 0, 0, 0); }, -SIGSYS},
         {"start a thread in a namespace of its own",
          [] { return ::syscall(SYS_clone, CLONE_VM | CLONE_FS | CLONE_FILES | CLONE_SIGHAND | CLONE_THREAD | CLONE_NEWNET,

@@ -23,7 +23,8 @@ TEST_F(PictureFormats, EachFormatGivesItsSizeFromItsHeaderAndConverts) {
     } pictures[] = {{"scan.jp2", 72, 48},  {"scan.j2k", 48, 64},       {"scan.sgi", 13, 7},
                     {"scan.dds", 14, 9},   {"scan.wbmp", 21, 11},      {"scan.xbm", 19, 5},
                     {"scan.pict", 17, 6},  {"quicktime.pict", 33, 21}, {"scan.koa", 320, 200},
-                    {"scan.mng", 23, 15}};
+                    {"scan.mng", 23, 15},  {"scan.iff", 19, 5},       {"scan.ras", 19, 5},
+                    {"scan.pcx", 19, 5}};
     for (const auto& p : pictures) {
         const auto header = size(fixture(p.name));
         EXPECT_TRUE(header.known && header.width == p.w && header.height == p.h) << p.name;

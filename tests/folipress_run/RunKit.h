@@ -151,13 +151,18 @@ inline void privateRuntimeFolder() {
     (void)set;
 }
 
-// The test program's own peak memory (resident) since the last reset, in MB.
-inline void resetPeakMemory() { std::ofstream("/proc/self/clear_refs") << "5"; }
-inline long peakMegabytes() {
+// The test program's own memory (resident), in MB: now, or at its peak since the last reset.
+inline long residentMegabytes(const char* field = "VmRSS:") {
     std::ifstream status("/proc/self/status");
     for (std::string line; std::getline(status, line);)
-        if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6)) / 1024;
+        if (line.rfind(field, 0) == 0) return std::stol(line.substr(6)) / 1024;
     return -1;
+}
+inline long peakMegabytes() { return residentMegabytes("VmHWM:"); }
+// Starts a new peak from the memory now, and returns that.
+inline long resetPeakMemory() {
+    std::ofstream("/proc/self/clear_refs") << "5";
+    return residentMegabytes();
 }
 
 // What the program's ending does in tests: unwinds out of the handler that ended it.

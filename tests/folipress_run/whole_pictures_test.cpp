@@ -12,26 +12,18 @@ using testing_support::writeFile;
 
 namespace {
 
-QByteArray le16(int v) {
-    QByteArray b(2, '\0');
-    qToLittleEndian<quint16>(quint16(v), b.data());
+// A number as the picture's bytes hold it: little- or big-endian, 16 or 32 bits.
+template <typename T, bool kBig>
+QByteArray number(qint64 v) {
+    QByteArray b(sizeof(T), '\0');
+    if (kBig) qToBigEndian<T>(T(v), b.data());
+    else qToLittleEndian<T>(T(v), b.data());
     return b;
 }
-QByteArray le32(qint64 v) {
-    QByteArray b(4, '\0');
-    qToLittleEndian<quint32>(quint32(v), b.data());
-    return b;
-}
-QByteArray be16(int v) {
-    QByteArray b(2, '\0');
-    qToBigEndian<quint16>(quint16(v), b.data());
-    return b;
-}
-QByteArray be32(qint64 v) {
-    QByteArray b(4, '\0');
-    qToBigEndian<quint32>(quint32(v), b.data());
-    return b;
-}
+QByteArray le16(qint64 v) { return number<quint16, false>(v); }
+QByteArray le32(qint64 v) { return number<quint32, false>(v); }
+QByteArray be16(qint64 v) { return number<quint16, true>(v); }
+QByteArray be32(qint64 v) { return number<quint32, true>(v); }
 
 // A Dr. Halo picture as the library reads it: the size, then rows of runs, each row but the
 // last ended by a zero and the next row's length.

@@ -39,8 +39,9 @@ struct ProgramFolder {
     explicit ProgramFolder(bool withStandIns = true) {
         if (withStandIns) {
             for (const char* name : {"folipress", "lumidoc"}) {
-                writeScript(dir.filePath(name),
-                            QString("echo $# > '%1'").arg(dir.filePath(QString("started-") + name)));
+                // Written aside and renamed, so the record never shows up empty.
+                const QString record = dir.filePath(QString("started-") + name);
+                writeScript(dir.filePath(name), QString("echo $# > '%1.new' && mv '%1.new' '%1'").arg(record));
             }
         }
         forms::App::setPathOverride(win::fromHostPath(dir.path()));

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "PictureCursor.h"
+#include "PictureHeader.h"
 
 namespace PictureData {
 
@@ -68,19 +69,7 @@ private:
 
 // GIF: the codes of the first frame, the picture the library decodes.
 Extent gif(PictureCursor& in) {
-    if (in.u8() != 'G' || in.u8() != 'I' || in.u8() != 'F') return Extent::Damaged;
-    in.seek(10);
-    const uint32_t flags = in.u8();
-    in.seek(13);
-    if (flags & 0x80) in.skip(3LL << ((flags & 7) + 1));  // global colour table
-    for (;;) {
-        const uint32_t block = in.u8();
-        if (in.ended()) return Extent::Damaged;
-        if (block == 0x2C) break;  // the first image descriptor
-        if (block != 0x21) return Extent::Damaged;
-        in.skip(1);
-        for (uint32_t n = in.u8(); n != 0 && !in.ended(); n = in.u8()) in.skip(n);
-    }
+    if (!PictureHeader::ToGifImage(in)) return Extent::Damaged;
     in.skip(4);
     const long long width = in.le16(), height = in.le16();
     const uint32_t local = in.u8();

@@ -31,24 +31,11 @@ PictureSize sized(long long width, long long height) {
 
 // GIF: the first frame, the picture the library decodes.
 PictureSize gifSize(PictureCursor& in) {
-    if (in.u8() != 'G' || in.u8() != 'I' || in.u8() != 'F') return {};
-    in.seek(10);
-    const uint32_t flags = in.u8();
-    in.seek(13);
-    if (flags & 0x80) in.skip(3LL << ((flags & 7) + 1));  // global colour table
-    for (;;) {
-        const uint32_t block = in.u8();
-        if (in.ended()) return {};
-        if (block == 0x2C) {  // image descriptor
-            in.skip(4);
-            const uint32_t width = in.le16();
-            const uint32_t height = in.le16();
-            return in.ended() ? PictureSize() : sized(width, height);
-        }
-        if (block != 0x21) return {};  // only extensions come before it
-        in.skip(1);
-        for (uint32_t n = in.u8(); n != 0 && !in.ended(); n = in.u8()) in.skip(n);  // sub-blocks
-    }
+    if (!ToGifImage(in)) return {};
+    in.skip(4);
+    const uint32_t width = in.le16();
+    const uint32_t height = in.le16();
+    return in.ended() ? PictureSize() : sized(width, height);
 }
 
 // IFF: the chunks walked as the library walks them, up to the body; the size is that of the last
@@ -273,6 +260,22 @@ PictureSize wbmpSize(PictureCursor& in) {
 }
 
 }  // namespace
+
+bool ToGifImage(PictureCursor& in) {
+    if (in.u8() != 'G' || in.u8() != 'I' || in.u8() != 'F') return false;
+    in.seek(10);
+    const uint32_t flags = in.u8();
+    in.seek(13);
+    if (flags & 0x80) in.skip(3LL << ((flags & 7) + 1));  // global colour table
+    for (;;) {
+        const uint32_t block = in.u8();
+        if (in.ended()) return false;
+        if (block == 0x2C) return true;
+        if (block != 0x21) return false;  // only extensions come before it
+        in.skip(1);
+        for (uint32_t n = in.u8(); n != 0 && !in.ended(); n = in.u8()) in.skip(n);  // sub-blocks
+    }
+}
 
 bool Reads(int format) {
     switch (format) {

@@ -6,6 +6,8 @@
 #include "PictureSize.h"
 #include "PictureSource.h"
 
+class PictureCursor;
+
 namespace PictureHeader {
 
 // True when the size of pictures in this library format is read here.
@@ -13,5 +15,9 @@ bool Reads(int format);
 
 // The size the picture's own header gives; not known when the header is damaged or cut off.
 PictureSize Size(int format, PictureSource& source);
+
+// Walks a GIF past its header and extensions to its first image descriptor, the frame the library
+// decodes; false when there is none.
+bool ToGifImage(PictureCursor& in);
 
 }  // namespace PictureHeader

@@ -54,6 +54,10 @@ struct ConversionFixture : ::testing::Test {
         EXPECT_TRUE(runkit::makePicture(pictures.path() + "/" + name, fif, w, h, bits, flags)) << name.toStdString();
         return win::fromHostPath(pictures.path() + "/" + name);
     }
+    // A fixture made by tools/make-picture-fixtures.py; its Windows path.
+    static QString fixture(const char* name) {
+        return win::fromHostPath(QStringLiteral(LUMIDOC_TEST_DATA "/pictures/") + name);
+    }
     QString file(const QString& name, const QByteArray& bytes) {
         testing_support::writeFile(pictures.path() + "/" + name, bytes);
         return win::fromHostPath(pictures.path() + "/" + name);

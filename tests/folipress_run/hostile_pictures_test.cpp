@@ -33,11 +33,7 @@ long peakMegabytes(int who) {
     return usage.ru_maxrss / 1024;
 }
 
-struct HostilePictures : ConversionFixture {
-    static QString fixture(const char* name) {
-        return win::fromHostPath(QStringLiteral(LUMIDOC_TEST_DATA "/pictures/") + name);
-    }
-};
+using HostilePictures = ConversionFixture;
 
 }  // namespace
 

@@ -7,10 +7,6 @@
 namespace {
 
 struct PictureFormats : ConversionFixture {
-    // A fixture made by tools/make-picture-fixtures.py; its Windows path.
-    static QString fixture(const char* name) {
-        return win::fromHostPath(QStringLiteral(LUMIDOC_TEST_DATA "/pictures/") + name);
-    }
     static PictureSize size(const QString& path) { return PictureDecoder::probe(path).size; }
 };
 

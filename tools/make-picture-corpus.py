@@ -52,12 +52,6 @@ ICON = {SMALL: (48, 48), MEDIUM: (256, 256)}  # an icon is square, 16 to 256 pix
 JPEG2000 = {SMALL: (37, 33), MEDIUM: MEDIUM}
 
 # Why the decoder of today refuses a good picture.
-NO_SIGNATURE = ("no signature that the library checks (%s), and the probe knows a format by its "
-                "content alone (WBMP aside): it answers no format")
-FLOAT_COLOUR = ("float colour (RGBF/RGBAF): the page form makes 24 bits of it with "
-                "FreeImage_ConvertTo24Bits, which takes no float type: decode exit 3")
-WEBP_THREAD = ("lossy WebP of this size: libwebp's decoder starts a worker thread, which the "
-               "system-call filter does not allow: decode dies of SIGSYS")
 RLE_END = ("RLE8 as the library itself (and ImageMagick) writes it, its last row closed by an "
            "end-of-line before the end-of-bitmap: the library's reader then runs out of rows "
            "before it sees the end-of-bitmap and fails ('Error encountered while decoding RLE8 "
@@ -215,10 +209,20 @@ class Depths:
         self.p = Photo(size[0], size[1], seed)
         self.made = {}
 
+    # Depths the library converts to from another: the source depth and the type.
+    CONVERTED = {"int16": ("grey", FIT_INT16), "uint32": ("grey", FIT_UINT32), "int32": ("grey", FIT_INT32),
+                 "float": ("grey", FIT_FLOAT), "double": ("grey", FIT_DOUBLE), "rgbf": ("24", FIT_RGBF),
+                 "rgbaf": ("32", FIT_RGBAF)}
+
     def __call__(self, depth):
         if depth not in self.made:
-            self.made[depth] = getattr(self, "make_" + depth.replace("-", "_"))()
-            assert self.made[depth], "no %s bitmap" % depth
+            if depth in self.CONVERTED:
+                source, kind = self.CONVERTED[depth]
+                dib = fi.FreeImage_ConvertToType(self(source), kind, 1)
+            else:
+                dib = getattr(self, "make_" + depth.replace("-", "_"))()
+            assert dib, "no %s bitmap" % depth
+            self.made[depth] = dib
         return self.made[depth]
 
     def free(self):
@@ -305,27 +309,6 @@ class Depths:
     def make_rgba64(self):
         b = self.p.bgr
         return typed_bitmap(FIT_RGBA16, self.p.w, self.p.h, 64, self.wide([b[2::3], b[1::3], b[0::3], self.p.alpha]))
-
-    def make_int16(self):
-        return fi.FreeImage_ConvertToType(self("grey"), FIT_INT16, 1)
-
-    def make_uint32(self):
-        return fi.FreeImage_ConvertToType(self("grey"), FIT_UINT32, 1)
-
-    def make_int32(self):
-        return fi.FreeImage_ConvertToType(self("grey"), FIT_INT32, 1)
-
-    def make_float(self):
-        return fi.FreeImage_ConvertToType(self("grey"), FIT_FLOAT, 1)
-
-    def make_double(self):
-        return fi.FreeImage_ConvertToType(self("grey"), FIT_DOUBLE, 1)
-
-    def make_rgbf(self):
-        return fi.FreeImage_ConvertToType(self("24"), FIT_RGBF, 1)
-
-    def make_rgbaf(self):
-        return fi.FreeImage_ConvertToType(self("32"), FIT_RGBAF, 1)
 
     def make_cmyk(self):
         """32-bit CMYK, as the library loads a separated TIFF with TIFF_CMYK."""
@@ -451,7 +434,11 @@ def library_formats(c, d, size):
         ("exr-piz-float.exr", EXR, "float", EXR_PIZ, "sm"), ("exr-zip-float32.exr", EXR, "float", EXR_ZIP | EXR_FLOAT, "s"),
         ("exr-b44-float.exr", EXR, "float", EXR_B44, "s"), ("exr-pxr24-float.exr", EXR, "float", EXR_PXR24, "m"),
         ("pfm-float.pfm", PFM, "float", 0, "sm"),
-        ("webp-lossy-24.webp", WEBP, "24", 0, "s"), ("webp-lossy-32.webp", WEBP, "32", 0, "s"),
+        ("webp-lossy-24.webp", WEBP, "24", 0, "sm"), ("webp-lossy-32.webp", WEBP, "32", 0, "sm"),
+        ("hdr-rgbf.hdr", HDR, "rgbf", 0, "s"), ("exr-piz-rgbf.exr", EXR, "rgbf", EXR_PIZ, "s"),
+        ("exr-piz-rgbaf.exr", EXR, "rgbaf", EXR_PIZ, "s"), ("pfm-rgbf.pfm", PFM, "rgbf", 0, "s"),
+        ("tiff-lzw-rgbf.tif", TIFF, "rgbf", TIFF_LZW, "s"), ("tiff-logluv-rgbf.tif", TIFF, "rgbf", TIFF_LOGLUV, "s"),
+        ("psd-rgbf.psd", PSD, "rgbf", 0, "s"),
         ("webp-lossless-24.webp", WEBP, "24", WEBP_LOSSLESS, "sm"),
         ("webp-lossless-32.webp", WEBP, "32", WEBP_LOSSLESS, "sm"),
     ]
@@ -476,18 +463,6 @@ def library_formats(c, d, size):
             c.save("%s-%s-%s.%s" % (ext, depth, size_name(JPEG2000[size]), ext), fif, j(depth), 0, JPEG2000[size])
     if j is not d:
         j.free()
-
-    if sm == "s":  # float colour: every one of them refused today
-        for name, fif, depth, flags in (("hdr-rgbf.hdr", HDR, "rgbf", 0), ("exr-piz-rgbf.exr", EXR, "rgbf", EXR_PIZ),
-                                        ("exr-piz-rgbaf.exr", EXR, "rgbaf", EXR_PIZ), ("pfm-rgbf.pfm", PFM, "rgbf", 0),
-                                        ("tiff-lzw-rgbf.tif", TIFF, "rgbf", TIFF_LZW),
-                                        ("tiff-logluv-rgbf.tif", TIFF, "rgbf", TIFF_LOGLUV),
-                                        ("psd-rgbf.psd", PSD, "rgbf", 0)):
-            stem, ext = name.rsplit(".", 1)
-            c.save("%s-%s.%s" % (stem, n, ext), fif, d(depth), flags, size, refused=FLOAT_COLOUR)
-    else:
-        for depth in ("24", "32"):
-            c.save("webp-lossy-%s-%s.webp" % (depth, n), WEBP, d(depth), 0, size, refused=WEBP_THREAD)
 
 
 def without_last_end_of_line(bmp):
@@ -724,7 +699,7 @@ def reader_formats(c, d, size):
         c.tool("mng-32-%s.mng" % n, size, ["convert", "png:-", "mng:-"], png32)
         c.tool("psd-grey-%s.psd" % n, size, ["convert", "png:-", "psd:-"], encoded(PNG, d("grey")))
         c.tool("psd-bilevel-%s.psd" % n, size, ["convert", "png:-", "-type", "Bilevel", "psd:-"], encoded(PNG, d("1")))
-        c.write("cut-grey-%s.cut" % n, cut(d), size, refused=NO_SIGNATURE % "the CUT reader validates nothing")
+        c.write("cut-grey-%s.cut" % n, cut(d), size)
         jxr(c, d, size)
     else:
         c.tool("psd-grey-%s.psd" % n, size, ["convert", "png:-", "psd:-"], encoded(PNG, d("grey")))
@@ -735,8 +710,7 @@ def reader_formats(c, d, size):
         c.tool("jpeg-jpegtran-progressive-422-24-%s.jpg" % n, size, ["jpegtran", "-progressive"],
                encoded(JPEG, d("24"), JPEG_QUALITYGOOD | JPEG_SUBSAMPLING_422))
         c.tool("jpeg-imagemagick-cmyk-%s.jpg" % n, size, ["convert", "png:-", "-colorspace", "CMYK", "jpg:-"], png24)
-        c.tool("pcd-24-768x512.pcd", (768, 512), ["convert", "png:-", "-resize", "768x512!", "pcd:-"], png24,
-               refused=NO_SIGNATURE % "the PCD reader has no validate function")
+        c.tool("pcd-24-768x512.pcd", (768, 512), ["convert", "png:-", "-resize", "768x512!", "pcd:-"], png24)
 
 
 def jxr(c, d, size):

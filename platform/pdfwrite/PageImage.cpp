@@ -80,8 +80,8 @@ void termOutput(j_compress_ptr cinfo) {
 
 // ---- Pictures ---------------------------------------------------------------------------
 
-// The longest side a JPEG can have.
-constexpr unsigned kMaxJpegSide = 65500;
+// The longest side a JPEG can have, as libjpeg holds it.
+constexpr unsigned kMaxJpegSide = JPEG_MAX_DIMENSION;
 const char* const kTooLargeForJpeg = "The picture is too large for a JPEG image (at most 65500 pixels a side)";
 
 quint32 le32(const unsigned char* p) {

@@ -17,9 +17,9 @@ DecoderProtocol::Answer probe(DescriptorStream& picture, PictureSource& source, 
 // Decodes the picture in `format` and writes its page bitmap (8-bit greys for a grey picture,
 // else 24-bit colour) as a BMP into `bitmap`. A picture whose decoding needs bytes beyond the end
 // of its file ends the program at once with kCutOff, and one whose data a walk finds short is
-// refused as cut off beforehand (PictureData.h): the library would fill in what is missing. A JPEG the library
-// reports damaged is refused (it would hand back a partly grey picture), as is a picture of
-// another size than the header's. Returns an exit status.
+// refused as cut off beforehand (PictureData.h): the library would fill in what is missing. A
+// JPEG the library reports damaged is refused (it would hand back a partly grey picture), as is
+// a picture of another size than the header's. Returns an exit status.
 DecoderProtocol::ExitStatus decode(DescriptorStream& picture, PictureSource& source, DescriptorStream& bitmap,
                                    int format, long long width, long long height);
 
